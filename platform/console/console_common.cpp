@@ -1,0 +1,105 @@
+// console_common.cpp -- the parts of the console library both backends share:
+// option texts, pixel formats and off-screen surfaces.
+#include "console_local.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+bool apply_console_option(ConsoleOptions& options, const char* option)
+{
+    if (option == nullptr) return false;
+    int value = 0;
+    char tail = 0;
+    if (std::sscanf(option, "default width %d%c", &value, &tail) == 1 && value > 0 && value <= 16384) {
+        options.width = value;
+        return true;
+    }
+    if (std::sscanf(option, "default height %d%c", &value, &tail) == 1 && value > 0 && value <= 16384) {
+        options.height = value;
+        return true;
+    }
+    if (std::strcmp(option, "windowed output") == 0) {
+        options.fullscreen = false;
+        return true;
+    }
+    if (std::strcmp(option, "fullscreen output") == 0) {
+        options.fullscreen = true;
+        return true;
+    }
+    return false;  // "DirectX" and anything else: accepted, ignored
+}
+
+static int mask_shift(std::uint32_t mask)
+{
+    if (mask == 0) return 0;
+    int shift = 0;
+    while ((mask & 1u) == 0) {
+        mask >>= 1;
+        ++shift;
+    }
+    return shift;
+}
+
+static std::uint32_t channel_of(std::uint32_t pixel, std::uint32_t mask)
+{
+    return mask == 0 ? 0 : ((pixel & mask) >> mask_shift(mask)) & 0xFFu;
+}
+
+static std::uint32_t place_channel(std::uint32_t value, std::uint32_t mask)
+{
+    return mask == 0 ? 0 : (value << mask_shift(mask)) & mask;
+}
+
+std::uint32_t convert_pixel(std::uint32_t pixel, const Format& from, const Format& to)
+{
+    return place_channel(channel_of(pixel, from.red), to.red) |
+           place_channel(channel_of(pixel, from.green), to.green) |
+           place_channel(channel_of(pixel, from.blue), to.blue);
+}
+
+Format* pixel_format_new(int bits, std::uint32_t red, std::uint32_t green, std::uint32_t blue,
+                         std::uint32_t alpha)
+{
+    if (bits != 32) throw DynamicError("only 32-bit pixel formats are supported");
+    return new Format{bits, red, green, blue, alpha};
+}
+
+void pixel_format_delete(Format* format)
+{
+    delete format;
+}
+
+Surface* surface_new(int width, int height, const Format* format)
+{
+    if (width <= 0 || height <= 0 || width > 16384 || height > 16384 || format == nullptr)
+        throw DynamicError("cannot create a surface of " + std::to_string(width) + "x" +
+                           std::to_string(height) + " pixels");
+    auto* surface = new Surface;
+    surface->width = width;
+    surface->height = height;
+    surface->format = *format;
+    surface->pixels.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0u);
+    return surface;
+}
+
+std::uint32_t* surface_lock(Surface* surface)
+{
+    surface->locked = true;
+    return surface->pixels.data();
+}
+
+void surface_unlock(Surface* surface)
+{
+    surface->locked = false;
+}
+
+void surface_delete(Surface* surface)
+{
+    delete surface;
+}
+
+int key_code(const Key& key)
+{
+    return key.code;
+}
