@@ -18,3 +18,7 @@ void forge_write_file(const std::string& file, const void* data, std::size_t siz
 void write_pictures(const std::string& root);
 void write_meshes(const std::string& root);
 void write_songs(const std::string& root);
+
+// A labelled contact sheet (PNG) of every picture as the show uses it, read back
+// from the files below root.
+void write_picture_sheet(const std::string& root, const std::string& sheet_file);

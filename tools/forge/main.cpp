@@ -7,16 +7,20 @@
 
 static void usage()
 {
-    std::puts("usage: velmora_forge [--out DIR]\n"
-              "  Writes the show's data (DIR/qd/...; DIR defaults to the working directory).");
+    std::puts("usage: velmora_forge [--out DIR] [--sheet FILE.png]\n"
+              "  Writes the show's data (DIR/qd/...; DIR defaults to the working directory).\n"
+              "  --sheet FILE.png  also draws a labelled contact sheet of every picture.");
 }
 
 int main(int argc, char** argv)
 {
     std::string root = ".";
+    std::string sheet;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--out") == 0 && i + 1 < argc) {
             root = argv[++i];
+        } else if (std::strcmp(argv[i], "--sheet") == 0 && i + 1 < argc) {
+            sheet = argv[++i];
         } else if (std::strcmp(argv[i], "--help") == 0) {
             usage();
             return 0;
@@ -28,5 +32,6 @@ int main(int argc, char** argv)
     write_pictures(root);
     write_meshes(root);
     write_songs(root);
+    if (!sheet.empty()) write_picture_sheet(root, sheet);
     return 0;
 }
