@@ -41,11 +41,14 @@ void present_frame();
 // Per channel min(255, a.c + b.c); top byte 0.
 inline std::uint32_t blend_add(std::uint32_t a, std::uint32_t b)
 {
-    // Three 8-bit lanes summed at once; each lane's carry becomes a 0xFF mask.
-    const std::uint32_t x = a & 0x00FFFFFFu, y = b & 0x00FFFFFFu;
-    const std::uint32_t sum = x + y;
-    const std::uint32_t carries = (sum ^ x ^ y) & 0x01010100u;
-    return ((sum - carries) | (carries - (carries >> 8))) & 0x00FFFFFFu;
+    // Red and blue summed in one word, green in another, so no lane's carry
+    // reaches its neighbour; each carry then becomes a 0xFF mask.
+    std::uint32_t rb = (a & 0x00FF00FFu) + (b & 0x00FF00FFu);
+    std::uint32_t g = (a & 0x0000FF00u) + (b & 0x0000FF00u);
+    const std::uint32_t rb_carry = rb & 0x01000100u, g_carry = g & 0x00010000u;
+    rb |= rb_carry - (rb_carry >> 8);
+    g |= g_carry - (g_carry >> 8);
+    return (rb & 0x00FF00FFu) | (g & 0x0000FF00u);
 }
 
 // Per channel min(255, (a.c * 256 + b.c * k) >> 8), in unsigned 32-bit
