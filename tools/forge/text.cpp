@@ -95,3 +95,44 @@ void paint_text_centred(Image& image, const std::string& text, Typeface face, in
     const TextMask mask = render_text(text, face, pixel_height);
     paint_text(image, mask, cx - mask.width / 2, baseline - mask.baseline, colour);
 }
+
+InkBox ink_box(const TextMask& mask)
+{
+    InkBox box{mask.width, mask.height, 0, 0};
+    for (int y = 0; y < mask.height; ++y)
+        for (int x = 0; x < mask.width; ++x)
+            if (mask.at(x, y) > 0.0f) {
+                box.x0 = std::min(box.x0, x), box.x1 = std::max(box.x1, x + 1);
+                box.y0 = std::min(box.y0, y), box.y1 = std::max(box.y1, y + 1);
+            }
+    if (box.x1 == 0) box = {};
+    return box;
+}
+
+int fit_text_height(const std::string& text, Typeface face, int max_w, int max_h, int largest)
+{
+    for (int size = largest; size > 4; --size) {
+        const InkBox box = ink_box(render_text(text, face, size));
+        if (box.width() <= max_w && box.height() <= max_h) return size;
+    }
+    return 4;
+}
+
+void stamp_text(Plane& plane, const TextMask& mask, int x, int y)
+{
+    for (int my = 0; my < mask.height; ++my)
+        for (int mx = 0; mx < mask.width; ++mx) {
+            const int px = x + mx, py = y + my;
+            if (px < 0 || py < 0 || px >= plane.width || py >= plane.height) continue;
+            plane.at(px, py) = std::min(1.0f, plane.at(px, py) + mask.at(mx, my));
+        }
+}
+
+Plane text_plane(const std::string& text, Typeface face, int pixel_height, int cx, int baseline)
+{
+    Plane plane;
+    const TextMask mask = render_text(text, face, pixel_height);
+    const InkBox box = ink_box(mask);
+    stamp_text(plane, mask, cx - (box.x0 + box.x1) / 2, baseline - mask.baseline);
+    return plane;
+}

@@ -3,6 +3,7 @@
 // regular for captions).
 #pragma once
 
+#include "draw.h"
 #include "image.h"
 
 #include <string>
@@ -24,3 +25,17 @@ void paint_text(Image& image, const TextMask& mask, int x, int y, Rgb colour);
 // The same, horizontally centred on column cx, baseline at row `baseline`.
 void paint_text_centred(Image& image, const std::string& text, Typeface face, int pixel_height,
                         int cx, int baseline, Rgb colour);
+
+// The ink rectangle of a mask: columns [x0, x1), rows [y0, y1) with coverage.
+struct InkBox {
+    int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    int width() const { return x1 - x0; }
+    int height() const { return y1 - y0; }
+};
+InkBox ink_box(const TextMask& mask);
+// The largest pixel height (at most `largest`) whose ink fits max_w x max_h.
+int fit_text_height(const std::string& text, Typeface face, int max_w, int max_h, int largest = 200);
+// Adds the mask's coverage into a plane (clamped to 1), top-left at (x, y).
+void stamp_text(Plane& plane, const TextMask& mask, int x, int y);
+// A 320x200 plane of one centred line: ink centred on column cx, baseline at row `baseline`.
+Plane text_plane(const std::string& text, Typeface face, int pixel_height, int cx, int baseline);
