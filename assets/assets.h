@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <string>
 
+#include "render/render.h"  // Mesh, for load_asc
+
 // ---- data root (data_path.cpp) -----------------------------------------------
 
 // Maps a path as the show writes it ("qd\gfx\bak\stbk1.pcx") to a file: the
@@ -46,3 +48,20 @@ void cut_texture(const std::uint32_t* picture, std::uint32_t* texture);
 // load_texture is the transposed cut the mesh textures use.
 void load_texture(const char* path, std::uint32_t* texture);
 void load_texture_as_read(const char* path, std::uint32_t* texture);
+
+// ---- ASC meshes (asc.cpp) --------------------------------------------------------
+
+// Stores the next token of `file` (a run of bytes above 32, at most 255 of them
+// kept; longer runs are cut) in `buffer` (256 bytes) and returns it. Leading bytes
+// of 32 or less are skipped, and the one separator after the token is consumed.
+// At the end of the file the buffer holds what was gathered, possibly "".
+// Used by load_asc and by the scenes that read meshes themselves.
+char* read_token(char* buffer, std::FILE* file);
+
+// Reads an ASCII mesh file ("qd\3d\planet.asc") into a whole Mesh: vertices,
+// triangles, unit face and vertex normals, and per-corner u/v from the vertex
+// normals; the offsets become offset_x/y/z, everything else is 0. A missing
+// file gives an empty mesh; a file that ends early gives what was read before;
+// counts are held to 1800 vertices and 2000 faces, and faces naming a vertex
+// outside the mesh are dropped. Called by the 3D scenes during set-up.
+Mesh load_asc(const char* path, int offset_x, int offset_y, int offset_z);
