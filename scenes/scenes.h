@@ -88,6 +88,10 @@ void room_scene(int variant);
 void first_flyby_scene();
 // Planet and shuttle together for exactly 80 frames.
 void second_flyby_scene();
+// The planet (mesh 0) and the shuttle (mesh 1) of both flybys, as the last one left them.
+extern Object3D flyby_object;
+// Flight frames of the first flyby over the whole run; never reset.
+extern int flyby_counter;
 
 // ---- lump.cpp --------------------------------------------------------------------------------
 // The planet that bursts into six ships under fire: exactly 60 frames.
@@ -104,6 +108,14 @@ void draw_tunnel();
 Mesh make_quad(int half_size, int x, int y, int z, int depth);
 // Draws the 400 stars as plus signs and moves them towards the viewer by `speed`.
 void draw_stars(int speed, std::uint32_t colour);
+// The fleet's star field: x and y fixed at set-up, depth z from 10 to 1009.
+struct Star {
+    std::int32_t x, y, z;
+};
+constexpr int star_count = 400;
+extern Star stars[star_count];
+// Ships 0 to 6, the shuttle (7), the flare square (8) and the swaying viewpoint.
+extern Object3D fleet_object;
 
 // ---- blob.cpp --------------------------------------------------------------------------------
 extern std::uint32_t polar_texture_a[65536];
@@ -128,6 +140,11 @@ void fade_trail();
 // Texture index per pixel of a half-frame perspective plane, 100 rows of 320.
 extern std::uint16_t plane_table[32000];
 void build_plane_table();
+// The floor's 256x256 texture (transposed cut) and its scroll (low 16 bits index),
+// kept across calls; the scene's object (two environment-mapped meshes).
+extern std::uint32_t floor_texture[65536];
+extern std::uint32_t floor_scroll;
+extern Object3D floor_object;
 // The lower half of the frame: the scrolling chessboard floor, dark at the horizon.
 void draw_floor();
 // Floor, two environment-mapped meshes and flares; orders 14 and 15.
@@ -136,5 +153,8 @@ void chessboard_scene();
 // ---- voxel_landscape.cpp ---------------------------------------------------------------------
 // The voxel landscape under a cloud sky (earlier build); orders 12 and 13.
 void voxel_scene();
+// The sky's cloud texture (transposed cut) and its scroll, kept across calls.
+extern std::uint32_t cloud_texture[65536];
+extern std::uint32_t sky_scroll;
 // Fills the still-empty pixels of the frame's top half with the cloud plane.
 void draw_sky();
