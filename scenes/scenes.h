@@ -82,6 +82,8 @@ void end_screens();
 // Two nested gold meshes tumbling before a hall under a light picture; variant
 // 72 (the intro loop's even orders), 10 or 12.
 void room_scene(int variant);
+// The inner gold mesh (0, environment-mapped) and the half-blended shell (1).
+extern Object3D room_object;
 
 // ---- planet_flyby.cpp ------------------------------------------------------------------------
 // The flight towards the planet over the star layers, until row 57.
@@ -96,6 +98,8 @@ extern int flyby_counter;
 // ---- lump.cpp --------------------------------------------------------------------------------
 // The planet that bursts into six ships under fire: exactly 60 frames.
 void lump_scene();
+// Six ships in slots 0 to 5, the planet in slot 6.
+extern Object3D lump_object;
 
 // ---- fleet.cpp -------------------------------------------------------------------------------
 // Ships, shuttle and flare over the polar tunnel and the star field; song 2's orders 0 and 1.
@@ -120,6 +124,15 @@ extern Object3D fleet_object;
 // ---- blob.cpp --------------------------------------------------------------------------------
 extern std::uint32_t polar_texture_a[65536];
 extern std::uint32_t polar_texture_b[65536];
+// The effects' scroll values (low 16 bits kept) and the stretch phase (0 .. 179):
+// program-wide, never reset; the lump scene advances the add scroll too.
+extern int polar_blend_scroll;
+extern int polar_zoom_scroll;
+extern int polar_add_scroll;
+extern int stretch_scroll;
+extern unsigned stretch_phase;
+// The blob: one environment-mapped mesh and the viewpoint.
+extern Object3D blob_object;
 // Loads polar_texture_a (fire) and polar_texture_b through `screen`.
 void load_effect_textures();
 // The polar effects: each writes every frame pixel once and advances its own scroll.
