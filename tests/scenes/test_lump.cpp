@@ -1,0 +1,145 @@
+// test_lump.cpp -- the lump scene's 60 frames against its formulas (shifted
+// background, smear up to row 5, fire from row 6), the burst and the planet's
+// end by row, and its key test after set-up.
+#include "fake_music.h"
+#include "scene_pictures.h"
+
+#include "platform/console/headless.h"
+#include "scenes/scenes.h"
+#include "shell/shell.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+
+namespace {
+
+void smear_reference(TestPicture& frame, int d)
+{
+    const auto at = [&frame](long i) { return i < 0 || i >= 64000 ? 0u : frame[i]; };
+    for (long i = 0; i < 64000; ++i) frame[i] = ((at(i - d) >> 1) & 0x7F7F7F7F) + ((at(i + d) >> 1) & 0x7F7F7F7F);
+}
+
+// The fire centred on the frame centre, added: the texture cut as read from firtex1.
+void fire_reference(TestPicture& frame, const TestPicture& fire, int scroll)
+{
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 320; ++x) {
+            const int i = y - 100, j = x - 160;
+            const int angle = static_cast<int>(std::trunc(std::atan2(double(j), double(i)) * 40.74)) & 255;
+            const int radial = static_cast<int>(std::trunc(std::sqrt(double(i * i + j * j)) * 0.3)) & 255;
+            const int n = ((radial << 8) + scroll + angle) & 0xFFFF;
+            frame[y * 320 + x] = add_pixels(frame[y * 320 + x], fire[(n / 256 / 2) * 320 + n % 256]);
+        }
+}
+
+class LumpTest : public SceneFolderTest {
+protected:
+    void SetUp() override
+    {
+        SceneFolderTest::SetUp();
+        write_test_picture("qd\\gfx\\textures\\firtex1.pcx", fire);
+        write_test_picture("qd\\gfx\\textures\\cbak1.pcx", random_picture(61));
+        write_test_picture("qd\\gfx\\textures\\klump.pcx", random_picture(62));
+        write_test_picture("qd\\gfx\\textures\\planet3.pcx", planet);
+        write_test_picture("qd\\gfx\\bak\\stbk2a.pcx", stars);
+        open_test_display();
+    }
+    void TearDown() override
+    {
+        keep_presented_frames(false);
+        headless_clear_keys();
+        SceneFolderTest::TearDown();
+    }
+    static void hide_meshes()  // empty meshes draw nothing, so frames are the 2D layers alone
+    {
+        std::filesystem::create_directories("qd/3d");
+        std::ofstream("qd/3d/planet.asc");
+        std::ofstream("qd/3d/metroid.asc");
+    }
+    // Rows 3 (frames 0..9), 10 (frames 10..29), 31 (from frame 30).
+    static int row_of(long frame) { return frame < 10 ? 3 : frame < 30 ? 10 : 31; }
+    static void run_scripted()
+    {
+        fake_music_script([](long frames, long) { return 1u | std::uint32_t(row_of(frames)) << 16; });
+        lump_scene();
+    }
+
+    TestPicture fire = random_picture(63, 120), planet = random_picture(64), stars = random_picture(65, 150);
+};
+
+}  // namespace
+
+TEST_F(LumpTest, SixtyFramesShiftTheStarsAndSmearUntilRowFiveThenAddFire)
+{
+    hide_meshes();
+    const int scroll = polar_add_scroll;
+    keep_presented_frames(true);
+    std::srand(77);
+    run_scripted();
+    ASSERT_EQ(fake_music_frames(), 60);
+    std::srand(77);
+    int fires = 0;
+    for (long f = 0; f < 60; ++f) {
+        const int shift = 2 * (f + 1);
+        TestPicture expected(64000);
+        for (int i = 0; i < 64000; ++i) expected[i] = stars[(i + shift) % 64000];  // the tail from the start
+        if (row_of(f) > 5)
+            fire_reference(expected, fire, (scroll + 0xFB01 * fires++) & 0xFFFF);
+        else
+            smear_reference(expected, std::rand() % 20);
+        ASSERT_TRUE(same_frame(presented_frame(f), expected)) << "frame " << f;
+    }
+    EXPECT_EQ(polar_add_scroll, (scroll + 0xFB01 * 50) & 0xFFFF);  // the blob scene continues from here
+}
+
+TEST_F(LumpTest, ShipsBurstFromRowSixAndThePlanetIsGoneFromRowThirty)
+{
+    run_scripted();  // the forge's meshes
+    ASSERT_EQ(fake_music_frames(), 60);
+    EXPECT_EQ(lump_object.mesh_count, 6);
+    const int starts[6][3] = {{8, 2, -2}, {2, 4, -3}, {-5, 2, -1}, {-3, -6, -5}, {3, 5, -2}, {6, 7, -8}};
+    for (int s = 0; s < 6; ++s) {
+        float x = float(starts[s][0]), y = float(starts[s][1]), z = float(starts[s][2]);
+        for (int f = 10; f < 60; ++f) {  // not while the row is 5 or less
+            x = static_cast<float>(x * 1.1);
+            y = static_cast<float>(y * 1.1);
+            z = static_cast<float>(z * 1.2);
+        }
+        const Mesh& ship = lump_object.meshes[s];
+        EXPECT_EQ(ship.offset_x, x) << s;
+        EXPECT_EQ(ship.offset_y, y) << s;
+        EXPECT_EQ(ship.offset_z, z) << s;
+        EXPECT_EQ(ship.texture, lump_object.meshes[0].texture);
+    }
+    const Mesh& planet_mesh = lump_object.meshes[6];
+    EXPECT_EQ(planet_mesh.angle_x, 60);
+    EXPECT_EQ(planet_mesh.angle_y, 120);
+    EXPECT_GT(planet_mesh.face_count, 0);
+    EXPECT_EQ(lump_object.camera_z, -2500);
+
+    fake_music_at(1, 29);  // never past row 29: the planet stays
+    lump_scene();
+    EXPECT_EQ(lump_object.mesh_count, 7);
+}
+
+TEST_F(LumpTest, AKeyAfterSetUpReturnsWithoutDrawingOrClearingTheFrame)
+{
+    const int scroll = polar_add_scroll;
+    headless_push_key(' ');
+    fake_music_at(1, 10);
+    lump_scene();
+    EXPECT_EQ(fake_music_frames(), 0);
+    EXPECT_TRUE(same_frame(screen, planet));  // the last picture read as texture scratch
+    EXPECT_TRUE(same_frame(background_picture, stars));
+    EXPECT_EQ(polar_add_scroll, scroll);
+    EXPECT_EQ(lump_object.mesh_count, 7);
+
+    headless_clear_keys();
+    fake_music_script([](long frames, long) {
+        if (frames == 4) headless_push_key(' ');  // during the fifth frame
+        return 1u | 10u << 16;
+    });
+    lump_scene();
+    EXPECT_EQ(fake_music_frames(), 5);
+}
