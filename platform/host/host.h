@@ -1,0 +1,12 @@
+// host.h -- what the show asks of the host system besides the console and the
+// music: a higher thread priority and the window handed to the sound output.
+#pragma once
+
+// Raises the calling thread's scheduling priority as far as an unprivileged
+// process may (the show runs at the highest normal priority); silent when the
+// host refuses.
+void host_raise_thread_priority();
+
+// The window the sound output is opened for; the sound library here needs none,
+// so this is nullptr.
+void* host_foreground_window();

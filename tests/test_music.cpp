@@ -1,0 +1,368 @@
+// test_music.cpp -- the module player against the songs' structure: order and row
+// timing to the tick, the song's end, spin-waits, the structural click track's
+// accents in the rendered audio, bad song files, and the silent and device outputs.
+#include "platform/console/console.h"
+#include "platform/music/music.h"
+#include "platform/music/music_control.h"
+#include "shell/shell.h"
+#include "tools/forge/song_structure.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+struct Position {
+    int order, row;
+    bool operator==(const Position&) const = default;
+};
+
+Position position_now()
+{
+    const std::uint32_t p = BASS_ChannelGetPosition(music_channel);
+    return {int(p & 0xFFFFu), int(p >> 16)};
+}
+
+const char* song_path(int song)
+{
+    return song == 1 ? "qd\\music\\1.xm" : "qd\\music\\2.xm";
+}
+
+void start_locked_file(const char* file, int order, std::uint32_t rate = 44100)
+{
+    music_set_frame_locked(true);
+    BASS_Init(-1, rate, 0, nullptr);
+    music_channel = BASS_MusicLoad(0, file, 0, 0, 1);
+    BASS_Start();
+    BASS_MusicPlayEx(music_channel, std::uint32_t(order), -1, 1);
+}
+
+// The show's songs, whatever music they hold: only their structure is tested.
+void start_locked(int song, int order, std::uint32_t rate = 44100)
+{
+    start_locked_file(song_path(song), order, rate);
+}
+
+struct MusicTest : ::testing::Test {
+    void TearDown() override
+    {
+        BASS_Free();
+        music_set_frame_locked(false);
+        music_set_spin_hook(nullptr, nullptr);
+        music_set_wav_output(nullptr);
+    }
+};
+
+// The frame at which each (order, row) is first heard, presenting frames until
+// the song is over; at 44.1 kHz and BPM 150 a frame is exactly one tick.
+std::vector<std::pair<long, Position>> row_starts(long& end_frame)
+{
+    std::vector<std::pair<long, Position>> starts{{0, position_now()}};
+    for (long frame = 1; frame < 20000; ++frame) {
+        music_frame_presented();
+        if (BASS_ChannelIsActive(music_channel) == 0) {
+            end_frame = frame;
+            return starts;
+        }
+        const Position p = position_now();
+        if (!(p == starts.back().second)) starts.push_back({frame - 1, p});
+    }
+    end_frame = -1;
+    return starts;
+}
+
+}  // namespace
+
+TEST_F(MusicTest, EveryRowOfBothSongsStartsOnItsTick)
+{
+    for (int song = 1; song <= 2; ++song) {
+        SCOPED_TRACE("song " + std::to_string(song));
+        const SongStructure& s = song_structure(song);
+        start_locked(song, 0);
+        long end_frame = 0;
+        const auto starts = row_starts(end_frame);
+        std::size_t i = 0;
+        for (int order = 0; order < int(s.orders.size()); ++order)
+            for (int row = 0; row < s.orders[order].rows; ++row, ++i) {
+                ASSERT_LT(i, starts.size());
+                const long tick = ticks_between(s, 0, order) + ticks_to_row(s, order, row);
+                ASSERT_EQ(starts[i].second, (Position{order, row})) << "at tick " << tick;
+                // Frame k renders tick k, so row r is first seen after frame tick(r).
+                ASSERT_EQ(starts[i].first, tick) << "order " << order << " row " << row;
+            }
+        EXPECT_EQ(i, starts.size());
+        const long ticks = ticks_between(s, 0, int(s.orders.size()));
+        EXPECT_EQ(end_frame, ticks + 1);  // the read after the last tick comes back empty
+        EXPECT_EQ(position_now(), (Position{int(s.orders.size()), 0}));
+        BASS_Free();
+    }
+}
+
+TEST_F(MusicTest, SongOneFromOrderOneEndsAfterOrderFourteenAndReportsFifteen)
+{
+    start_locked(1, 1);
+    const SongStructure& s = song_structure(1);
+    EXPECT_EQ(position_now(), (Position{1, 0}));
+    const long heard = ticks_between(s, 1, 15);  // about 74 s
+    EXPECT_NEAR(heard / 60.0, 74.3, 0.1);
+    for (long frame = 0; frame < heard; ++frame) music_frame_presented();
+    EXPECT_EQ(position_now(), (Position{14, 37}));
+    EXPECT_NE(BASS_ChannelIsActive(music_channel), 0u);
+    music_frame_presented();
+    EXPECT_EQ(BASS_ChannelIsActive(music_channel), 0u);
+    EXPECT_EQ(position_now(), (Position{15, 0}));
+    EXPECT_EQ(music_order(), 15);
+    EXPECT_EQ(music_row(), 0);
+    const MusicStatus status = music_status();
+    EXPECT_FALSE(status.active);
+    EXPECT_EQ(status.orders, 15);
+    // It stays over: no loop back to the restart order.
+    for (int frame = 0; frame < 100; ++frame) music_frame_presented();
+    EXPECT_EQ(position_now(), (Position{15, 0}));
+}
+
+TEST_F(MusicTest, PositionSplitsIntoOrderAndRow)
+{
+    start_locked(2, 0);
+    const long frames = ticks_between(song_structure(2), 0, 3) + 6 * 45 + 1;
+    for (long frame = 0; frame < frames; ++frame) music_frame_presented();
+    const std::uint32_t p = BASS_ChannelGetPosition(music_channel);
+    EXPECT_EQ(p, 3u | 45u << 16);
+    EXPECT_EQ(music_order(), 3);
+    EXPECT_EQ(music_row(), 45);
+}
+
+TEST_F(MusicTest, HalfRateFramesAlternateAndKeepTheSongLength)
+{
+    start_locked(1, 0, 22050);
+    const SongStructure& s = song_structure(1);
+    long end_frame = 0;
+    const auto starts = row_starts(end_frame);
+    // Ticks are 367 frames at 22,050 Hz against 367.5 per presented frame: the
+    // song runs 0.14 % fast, so each order starts at most a frame or so early.
+    for (const auto& [frame, p] : starts) {
+        if (p.row != 0) continue;
+        const long tick = ticks_between(s, 0, p.order);
+        const long expected = tick * 367 * 2 / 735;
+        EXPECT_NEAR(double(frame), double(expected), 1.0) << "order " << p.order;
+    }
+    EXPECT_NEAR(double(end_frame), ticks_between(s, 0, 15) * 367.0 / 367.5, 2.0);
+}
+
+TEST_F(MusicTest, SixtyFourQueriesWithoutAFrameAdvanceOneFrameAndCallTheHook)
+{
+    start_locked(1, 1);
+    static int hook_calls = 0;
+    hook_calls = 0;
+    music_set_spin_hook([](void*) { ++hook_calls; }, nullptr);
+    for (int i = 0; i < 63; ++i) BASS_ChannelGetPosition(music_channel);
+    EXPECT_EQ(hook_calls, 0);
+    EXPECT_EQ(music_status().seconds, 0.0);
+    BASS_ChannelIsActive(music_channel);  // activity queries count too
+    EXPECT_EQ(hook_calls, 1);
+    EXPECT_NEAR(music_status().seconds, 1.0 / 60, 1e-9);
+    for (int i = 0; i < 40; ++i) BASS_ChannelGetPosition(music_channel);
+    music_frame_presented();  // a presentation starts a new run
+    for (int i = 0; i < 63; ++i) BASS_ChannelGetPosition(music_channel);
+    EXPECT_EQ(hook_calls, 1);
+    // A spin-wait on the position ends: order 1 lasts 384 frames.
+    while (music_order() == 1) {
+    }
+    EXPECT_EQ(music_order(), 2);
+    EXPECT_EQ(hook_calls, 384);  // 385 frames rendered in all, one of them presented
+}
+
+namespace {
+
+std::vector<std::int16_t> read_wav(const std::string& file, std::uint32_t& rate)
+{
+    std::ifstream in(file, std::ios::binary);
+    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_GE(bytes.size(), 44u);
+    if (bytes.size() < 44) return {};
+    auto u32 = [&](std::size_t at) {
+        return std::uint32_t(bytes[at]) | std::uint32_t(bytes[at + 1]) << 8 | std::uint32_t(bytes[at + 2]) << 16 |
+               std::uint32_t(bytes[at + 3]) << 24;
+    };
+    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), "RIFF");
+    EXPECT_EQ(u32(40), bytes.size() - 44);
+    EXPECT_EQ(u32(4), bytes.size() - 8);
+    rate = u32(24);
+    std::vector<std::int16_t> samples((bytes.size() - 44) / 2);
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        samples[i] = std::int16_t(bytes[44 + 2 * i] | bytes[45 + 2 * i] << 8);
+    return samples;
+}
+
+// Frames where one channel rises above `level` after at least 20 ms of quiet.
+std::vector<long> onsets(const std::vector<std::int16_t>& stereo, int channel, int level)
+{
+    std::vector<long> found;
+    long quiet = 1 << 20;
+    for (std::size_t f = 0; f * 2 + 1 < stereo.size(); ++f) {
+        const int v = std::abs(int(stereo[f * 2 + std::size_t(channel)]));
+        if (v > level) {
+            if (quiet > 882) found.push_back(long(f));
+            quiet = 0;
+        } else {
+            ++quiet;
+        }
+    }
+    return found;
+}
+
+}  // namespace
+
+TEST_F(MusicTest, ClickTrackMarksEveryOrderStartLeftAndEveryCueRowRight)
+{
+    for (int song = 1; song <= 2; ++song) {
+        SCOPED_TRACE("song " + std::to_string(song));
+        const SongStructure& s = song_structure(song);
+        const std::string wav = ::testing::TempDir() + "velmora_clicks.wav";
+        const std::string xm = ::testing::TempDir() + "velmora_clicks.xm";
+        write_xm(xm, click_track_module(s));
+        music_set_wav_output(wav.c_str());
+        start_locked_file(xm.c_str(), 0);
+        while (BASS_ChannelIsActive(music_channel) != 0) music_frame_presented();
+        BASS_Free();
+        music_close_wav();
+        std::uint32_t rate = 0;
+        const std::vector<std::int16_t> audio = read_wav(wav, rate);
+        EXPECT_EQ(rate, 44100u);
+        const long ticks = ticks_between(s, 0, int(s.orders.size()));
+        EXPECT_EQ(long(audio.size() / 2), (ticks + 1) * 735);  // the last, empty frame is silence
+        std::vector<long> order_starts, cue_rows;
+        for (int order = 0; order < int(s.orders.size()); ++order) {
+            order_starts.push_back(ticks_between(s, 0, order) * 735);
+            for (int row : s.orders[order].cues)
+                cue_rows.push_back((ticks_between(s, 0, order) + ticks_to_row(s, order, row)) * 735);
+        }
+        auto near = [](const std::vector<long>& found, const std::vector<long>& expected) {
+            ASSERT_EQ(found.size(), expected.size());
+            for (std::size_t i = 0; i < found.size(); ++i)
+                EXPECT_NEAR(double(found[i]), double(expected[i]), 64.0) << "onset " << i;
+        };
+        near(onsets(audio, 0, 1000), order_starts);
+        near(onsets(audio, 1, 1000), cue_rows);
+        std::remove(wav.c_str());
+        std::remove(xm.c_str());
+    }
+}
+
+TEST_F(MusicTest, TheSameRunWritesTheSameWavBytes)
+{
+    std::string bytes[2];
+    for (int run = 0; run < 2; ++run) {
+        const std::string wav = ::testing::TempDir() + "velmora_same.wav";
+        music_set_wav_output(wav.c_str());
+        start_locked(2, 0, 22050);
+        for (int frame = 0; frame < 300; ++frame) music_frame_presented();
+        BASS_Free();
+        music_close_wav();
+        std::ifstream in(wav, std::ios::binary);
+        bytes[run].assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        std::remove(wav.c_str());
+    }
+    // 300 frames at 22,050 Hz hold exactly 110,250 sample frames.
+    EXPECT_EQ(bytes[0].size(), 44u + 110250u * 4u);
+    EXPECT_TRUE(bytes[0] == bytes[1]);
+}
+
+TEST_F(MusicTest, MissingOrCorruptSongThrowsNamingTheFile)
+{
+    music_set_frame_locked(true);
+    BASS_Init(-1, 44100, 0, nullptr);
+    try {
+        BASS_MusicLoad(0, "qd\\music\\missing.xm", 0, 0, 1);
+        FAIL() << "no error";
+    } catch (const DynamicError& e) {
+        EXPECT_NE(std::string(e.what()).find("qd/music/missing.xm"), std::string::npos) << e.what();
+    }
+    const std::string junk = ::testing::TempDir() + "velmora_junk.xm";
+    {
+        std::ofstream out(junk, std::ios::binary);
+        out << "this is not a module at all";
+    }
+    try {
+        BASS_MusicLoad(0, junk.c_str(), 0, 0, 1);
+        FAIL() << "no error";
+    } catch (const DynamicError& e) {
+        EXPECT_NE(std::string(e.what()).find(junk), std::string::npos) << e.what();
+    }
+    std::remove(junk.c_str());
+    // No song: the position never moves and nothing is active.
+    EXPECT_EQ(BASS_ChannelIsActive(music_channel), 0u);
+}
+
+namespace {
+
+void start_real_time(int song)
+{
+    music_set_frame_locked(false);
+    BASS_Init(-1, 44100, 0, nullptr);
+    music_channel = BASS_MusicLoad(0, song_path(song), 0, 0, 1);
+    BASS_Start();
+    BASS_MusicPlayEx(music_channel, 0, -1, 1);
+}
+
+// Polls the position for up to `seconds`; rows must come one after another.
+int rows_seen_in_order(double seconds)
+{
+    const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    Position last = position_now();
+    EXPECT_EQ(last, (Position{0, 0}));
+    int rows = 0;
+    while (std::chrono::steady_clock::now() < until) {
+        const Position p = position_now();
+        if (!(p == last)) {
+            EXPECT_EQ(p, (Position{0, last.row + 1}));
+            last = p;
+            ++rows;
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+    return rows;
+}
+
+}  // namespace
+
+// Real time: the dummy driver is no clock, so the song is decoded silently
+// against the wall clock. Loose bounds: this checks the path, not the pacing.
+TEST_F(MusicTest, DummyDriverDecodesSilentlyOnTheWallClock)
+{
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    start_real_time(2);
+    const int rows = rows_seen_in_order(0.6);
+    EXPECT_GE(rows, 2);
+    EXPECT_LE(rows, 7);
+    EXPECT_NE(BASS_ChannelIsActive(music_channel), 0u);
+    unsetenv("SDL_AUDIODRIVER");
+}
+
+// SDL's disk driver is a real device to the player: the audio callback renders,
+// publishes row marks, and the position interpolates between callbacks.
+TEST_F(MusicTest, DeviceOutputReportsRowsThroughTheCallback)
+{
+    const std::string raw = ::testing::TempDir() + "velmora_disk.raw";
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", raw.c_str(), 1);
+    start_real_time(2);
+    const int rows = rows_seen_in_order(0.6);
+    EXPECT_GE(rows, 2);
+    EXPECT_LE(rows, 7);
+    BASS_Free();
+    std::ifstream in(raw, std::ios::binary | std::ios::ate);
+    // The callback's audio reached the device: 0.6 s of float stereo, give or take.
+    EXPECT_NEAR(double(in.tellg()) / (44100.0 * 8), 0.6, 0.25);
+    std::remove(raw.c_str());
+    unsetenv("SDL_AUDIODRIVER");
+    unsetenv("SDL_DISKAUDIOFILE");
+}
