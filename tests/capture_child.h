@@ -1,0 +1,65 @@
+// capture_child.h -- runs velmora_capture as a child process for the tests that
+// hold its output (files and scene log) against what the show must do.
+#pragma once
+
+#include "tools/capture/scene_log.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+// A fresh, empty folder for one test's files.
+inline std::filesystem::path capture_scratch_dir(const std::string& name)
+{
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                                      ("velmora_capture_" + std::to_string(::getpid()) + "_" + name);
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+
+inline std::string read_file(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+// The command line that runs the tool quietly with `arguments`, stdout into `out`.
+inline std::string capture_command(const std::string& arguments, const std::filesystem::path& out)
+{
+    return std::string("'") + VELMORA_CAPTURE + "' --quiet " + arguments + " > '" + out.string() + "' 2>&1";
+}
+
+// Runs the tool and returns its exit status (-1 if it did not exit normally).
+inline int run_capture(const std::string& arguments, const std::filesystem::path& out)
+{
+    const int status = std::system(capture_command(arguments, out).c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Starts the tool without waiting, so that two runs share the machine's cores.
+inline std::FILE* start_capture(const std::string& arguments, const std::filesystem::path& out)
+{
+    return ::popen(capture_command(arguments, out).c_str(), "r");
+}
+
+inline int finish_capture(std::FILE* child)
+{
+    if (child == nullptr) return -1;
+    const int status = ::pclose(child);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+inline SceneLog read_scene_log(const std::filesystem::path& path, std::string& error)
+{
+    SceneLog log;
+    if (!parse_scene_log(read_file(path), log, error) && error.empty()) error = "unreadable log";
+    return log;
+}

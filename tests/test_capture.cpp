@@ -1,0 +1,390 @@
+// test_capture.cpp -- the capture tool: its pieces (command line, video planes,
+// scene log, statistics, font, contact sheet), and frame-locked runs of the real
+// show that must repeat byte for byte and end soon after a key.
+#include "capture_child.h"
+
+#include "tools/capture/bench_stats.h"
+#include "tools/capture/bitmap_font.h"
+#include "tools/capture/capture_options.h"
+#include "tools/capture/contact_sheet.h"
+#include "tools/capture/progress_bar.h"
+#include "tools/capture/scene_log.h"
+#include "tools/capture/y4m_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <set>
+#include <vector>
+
+namespace {
+
+bool parse(std::vector<const char*> args, CaptureOptions& options, std::string& error)
+{
+    args.insert(args.begin(), "velmora_capture");
+    options = CaptureOptions{};
+    error.clear();
+    return parse_capture_options(static_cast<int>(args.size()), args.data(), options, error);
+}
+
+// Limited-range BT.601 in floating point, the reference for the integer version.
+double reference_luma(int r, int g, int b) { return 16.0 + (65.738 * r + 129.057 * g + 25.064 * b) / 256.0; }
+double reference_cb(int r, int g, int b) { return 128.0 + (-37.945 * r - 74.494 * g + 112.439 * b) / 256.0; }
+double reference_cr(int r, int g, int b) { return 128.0 + (112.439 * r - 94.154 * g - 18.285 * b) / 256.0; }
+
+std::uint32_t rgb(int r, int g, int b)
+{
+    return static_cast<std::uint32_t>(r) << 16 | static_cast<std::uint32_t>(g) << 8 | static_cast<std::uint32_t>(b);
+}
+
+}  // namespace
+
+// ---- command line ----------------------------------------------------------------
+
+TEST(CaptureOptions, ReadsEveryOptionAndSelectsFramesByRangeAndStep)
+{
+    CaptureOptions o;
+    std::string error;
+    ASSERT_TRUE(parse({"--vox", "--menu-key", "C", "--key-at", "90", "--key-at", "12", "--key-after",
+                       "end_screens:60", "--frames-out", "d", "--every", "5", "--range", "100-120", "--video",
+                       "v.y4m", "--video-444", "--audio", "a.wav", "--sheet", "s.png", "--log", "l.txt",
+                       "--bench-json", "b.json", "--max-frames", "300", "--quiet"},
+                      o, error))
+        << error;
+    EXPECT_TRUE(o.vox);
+    EXPECT_EQ(o.menu_key, 'C');
+    EXPECT_EQ(o.key_frames, (std::vector<long>{90, 12}));
+    ASSERT_EQ(o.key_after.size(), 1u);
+    EXPECT_EQ(o.key_after[0].scene, "end_screens");
+    EXPECT_EQ(o.key_after[0].frames, 60);
+    EXPECT_TRUE(o.video_444);
+    EXPECT_TRUE(o.bench) << "--bench-json implies --bench";
+    EXPECT_EQ(o.max_frames, 300);
+    EXPECT_TRUE(writes_files(o));
+    std::vector<long> picked;
+    for (long f = 0; f < 200; ++f)
+        if (frame_selected(o, f)) picked.push_back(f);
+    EXPECT_EQ(picked, (std::vector<long>{100, 105, 110, 115, 120}));
+
+    ASSERT_TRUE(parse({"--log", "l.txt"}, o, error));
+    EXPECT_EQ(o.menu_key, 'B') << "the default answer";
+    EXPECT_FALSE(writes_files(o)) << "a log alone gets no progress bar";
+    EXPECT_FALSE(frame_selected(o, 0)) << "no frames without --frames-out";
+}
+
+TEST(CaptureOptions, RejectsBadCommandLinesWithAMessage)
+{
+    const std::vector<std::vector<const char*>> bad = {
+        {"--bogus"},          {"--key-at"},         {"--key-at", "-3"},     {"--key-at", "12x"},
+        {"--menu-key", "D"},  {"--menu-key", "BB"}, {"--every", "0"},       {"--frames-out", "d", "--range", "9-3"},
+        {"--range", "1-2"},   {"--max-frames", "0"}, {"--key-after", "x"},  {"--key-after", ":5"},
+        {"--video", ""},      {"--every", "99999999999999999999999", "--frames-out", "d"},
+        {"--mesh", "m.asc"}};
+    for (const auto& args : bad) {
+        CaptureOptions o;
+        std::string error;
+        EXPECT_FALSE(parse(args, o, error)) << args[0];
+        EXPECT_FALSE(error.empty()) << args[0];
+    }
+}
+
+// ---- video -------------------------------------------------------------------------------
+
+TEST(Y4mVideo, ConvertsWithinOneStepOfTheBt601FormulaOnRandomColours)
+{
+    std::mt19937 random(7);
+    for (int i = 0; i < 20000; ++i) {
+        const int r = static_cast<int>(random() & 255), g = static_cast<int>(random() & 255),
+                  b = static_cast<int>(random() & 255);
+        EXPECT_NEAR(luma_of(rgb(r, g, b)), reference_luma(r, g, b), 1.0);
+        EXPECT_NEAR(blue_chroma_of(r, g, b), reference_cb(r, g, b), 1.0);
+        EXPECT_NEAR(red_chroma_of(r, g, b), reference_cr(r, g, b), 1.0);
+    }
+    EXPECT_EQ(luma_of(0), 16);
+    EXPECT_EQ(luma_of(0xFFFFFF), 235);
+    EXPECT_EQ(blue_chroma_of(255, 255, 255), 128);
+    EXPECT_EQ(red_chroma_of(0, 0, 0), 128);
+}
+
+TEST(Y4mVideo, PlanesAreFullOrAveragedOverTwoByTwoBlocks)
+{
+    // A 4x2 image: the left 2x2 block four different colours, the right one grey.
+    const std::uint32_t image[8] = {rgb(255, 0, 0), rgb(0, 255, 0), rgb(90, 90, 90), rgb(90, 90, 90),
+                                    rgb(0, 0, 255), rgb(255, 255, 255), rgb(90, 90, 90), rgb(90, 90, 90)};
+    std::vector<std::uint8_t> planes;
+    y4m_frame_planes(image, 4, 2, false, planes);
+    ASSERT_EQ(planes.size(), 8u + 2u + 2u);
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(planes[static_cast<std::size_t>(i)], luma_of(image[i]));
+    // Mean of the block: (510 / 4, 510 / 4, 510 / 4) rounds to 128 each.
+    EXPECT_EQ(planes[8], blue_chroma_of(128, 128, 128));
+    EXPECT_EQ(planes[9], blue_chroma_of(90, 90, 90));
+    EXPECT_EQ(planes[10], red_chroma_of(128, 128, 128));
+    EXPECT_EQ(planes[11], red_chroma_of(90, 90, 90));
+
+    y4m_frame_planes(image, 4, 2, true, planes);
+    ASSERT_EQ(planes.size(), 24u);
+    EXPECT_EQ(planes[8], blue_chroma_of(255, 0, 0));
+    EXPECT_EQ(planes[16 + 5], red_chroma_of(255, 255, 255));
+
+    EXPECT_EQ(y4m_header(320, 240, false), "YUV4MPEG2 W320 H240 F60:1 Ip A1:1 C420jpeg XCOLORRANGE=LIMITED\n");
+    EXPECT_EQ(y4m_header(320, 240, true), "YUV4MPEG2 W320 H240 F60:1 Ip A1:1 C444 XCOLORRANGE=LIMITED\n");
+}
+
+// ---- scene log ---------------------------------------------------------------------------
+
+TEST(SceneLogRecord, EachTraceEndsTheSpanBeforeItAndTheTextFormRoundTrips)
+{
+    SceneLog log;
+    scene_log_trace(log, "intro_title_scene", {0, 1, 0});
+    scene_log_trace(log, "room scene", {384, 2, 0});
+    scene_log_trace(log, "fade", {700, 10, 5});
+    scene_log_trace(log, nullptr, {900, 15, 0});
+    scene_log_finish(log, {950, 0, 0});  // already closed: no change
+    ASSERT_EQ(log.spans.size(), 3u);
+    EXPECT_TRUE(log.shutdown_reached);
+    EXPECT_EQ(log.spans[1].name, "room_scene") << "names stay one word";
+    EXPECT_EQ(log.spans[0].end.frame, 384);
+    EXPECT_EQ(log.spans[1].end.order, 10);
+    EXPECT_EQ(log.spans[2].end.frame, 900);
+
+    SceneLog back;
+    std::string error;
+    ASSERT_TRUE(parse_scene_log(scene_log_text(log), back, error)) << error;
+    ASSERT_EQ(back.spans.size(), 3u);
+    EXPECT_TRUE(back.shutdown_reached);
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(back.spans[i].name, log.spans[i].name);
+        EXPECT_EQ(back.spans[i].start.frame, log.spans[i].start.frame);
+        EXPECT_EQ(back.spans[i].end.row, log.spans[i].end.row);
+    }
+
+    SceneLog open;
+    scene_log_trace(open, "end_screens", {10, 19, 0});
+    scene_log_finish(open, {20, 19, 3});
+    EXPECT_FALSE(open.shutdown_reached);
+    EXPECT_EQ(open.spans[0].end.frame, 20);
+    EXPECT_FALSE(parse_scene_log(scene_log_text(open), back, error) && back.shutdown_reached);
+
+    EXPECT_FALSE(parse_scene_log("fade 1 2 3 4 5\n", back, error));
+    EXPECT_FALSE(parse_scene_log("fade 1 2 3 4 5 6 7\n", back, error));
+    EXPECT_NE(error.find("line 1"), std::string::npos);
+}
+
+// ---- statistics ----------------------------------------------------------------------------
+
+TEST(BenchStatistics, MedianPercentileAndRatios)
+{
+    EXPECT_EQ(median_of({}), 0.0);
+    EXPECT_EQ(median_of({5.0, 1.0, 3.0}), 3.0);
+    EXPECT_EQ(median_of({4.0, 1.0, 3.0, 2.0}), 2.5);
+    std::vector<double> hundred, thousand;
+    for (int i = 100; i >= 1; --i) hundred.push_back(i);
+    for (int i = 1; i <= 1000; ++i) thousand.push_back(i);
+    EXPECT_EQ(percentile_of(hundred, 99.0), 99.0);
+    EXPECT_EQ(percentile_of(thousand, 99.0), 990.0);
+    EXPECT_EQ(percentile_of({7.0}, 99.0), 7.0);
+    EXPECT_EQ(percentile_of({1.0, 2.0}, 99.0), 2.0);
+    EXPECT_EQ(percentile_of({}, 99.0), 0.0);
+
+    std::vector<SceneTimes> scenes;
+    scene_times(scenes, "fleet_scene").frame_ms = {2.0, 4.0, 3.0};
+    scene_times(scenes, "logo_scene").setup_ms = 5.0;
+    scene_times(scenes, "fleet_scene").calls = 2;
+    ASSERT_EQ(scenes.size(), 2u) << "one entry per name";
+    const BenchReport report = make_bench_report(scenes, {0.5, 0.4, 0.6});
+    EXPECT_DOUBLE_EQ(report.baseline_ms, 0.5);
+    EXPECT_EQ(report.rows[0].frames, 3);
+    EXPECT_EQ(report.rows[0].calls, 2);
+    EXPECT_DOUBLE_EQ(report.rows[0].median_ms, 3.0);
+    EXPECT_DOUBLE_EQ(report.rows[0].worst_ms, 4.0);
+    EXPECT_DOUBLE_EQ(ratio_to_baseline(report.rows[0].median_ms, report), 6.0);
+    EXPECT_EQ(report.rows[1].frames, 0);
+    EXPECT_DOUBLE_EQ(ratio_to_baseline(1.0, make_bench_report({}, {})), 0.0) << "no baseline, no ratio";
+    const std::string json = bench_json(report);
+    EXPECT_NE(json.find("\"name\": \"fleet_scene\""), std::string::npos);
+    EXPECT_NE(json.find("\"median_ratio\": 6.000000"), std::string::npos);
+}
+
+// ---- font and sheet -------------------------------------------------------------------------
+
+TEST(BitmapFont, GlyphsAreDistinctFoldCaseAndClipAtTheImageEdge)
+{
+    const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-+=:.,/()#%'!?*";
+    std::set<std::vector<std::uint8_t>> seen;
+    for (char c : alphabet) {
+        ASSERT_TRUE(glyph_known(c)) << c;
+        const std::uint8_t* rows = glyph_rows(c);
+        seen.insert(std::vector<std::uint8_t>(rows, rows + glyph_height));
+        for (int y = 0; y < glyph_height; ++y) EXPECT_EQ(rows[y] & ~0x1Fu, 0u) << c;
+    }
+    EXPECT_EQ(seen.size(), alphabet.size()) << "two characters share a glyph";
+    EXPECT_EQ(glyph_rows('q'), glyph_rows('Q'));
+    EXPECT_FALSE(glyph_known('~'));
+    EXPECT_EQ(glyph_rows('~')[0], 0x1F) << "unknown characters draw as a box";
+    EXPECT_EQ(text_width("", 1), 0);
+    EXPECT_EQ(text_width("AB", 2), 22);
+
+    // A 20x10 image inside a guard band: text hanging over every edge.
+    constexpr int w = 20, h = 10, guard = 64;
+    std::vector<std::uint32_t> buffer(w * h + 2 * guard, 0u);
+    std::uint32_t* image = buffer.data() + guard;
+    draw_text(image, w, h, -3, -4, "WWWW", 0xFFFFFF, 2);
+    draw_text(image, w, h, 15, 6, "MM", 0xFFFFFF, 1);
+    for (int i = 0; i < guard; ++i) {
+        EXPECT_EQ(buffer[static_cast<std::size_t>(i)], 0u);
+        EXPECT_EQ(buffer[buffer.size() - 1 - static_cast<std::size_t>(i)], 0u);
+    }
+    // W at scale 2 from (-3, -4): image row 0 is glyph row 2 ("#...#").
+    EXPECT_EQ(image[0], 0u);
+    EXPECT_EQ(image[5], 0xFFFFFFu);
+    EXPECT_EQ(image[6], 0xFFFFFFu);
+    EXPECT_EQ(image[7], 0u);
+    EXPECT_EQ(image[6 * w + 15], 0xFFFFFFu) << "M's top-left pixel";
+}
+
+TEST(ContactSheet, OneThumbnailPerGroupTakenFromItsMiddle)
+{
+    std::vector<std::uint32_t> frame(320 * 200);
+    ContactSheet sheet;
+    // Three groups of 1, 10 and 1000 frames; each frame's colour is its index.
+    const long lengths[3] = {1, 10, 1000};
+    for (int g = 0; g < 3; ++g)
+        for (long i = 0; i < lengths[g]; ++i) {
+            std::fill(frame.begin(), frame.end(), static_cast<std::uint32_t>(i) & 0xFFFFu);
+            sheet_offer(sheet, "call" + std::to_string(g), "order", "scene", "S1 O" + std::to_string(i), frame.data());
+        }
+    // A last frame already in the next order, within the same call: dropped.
+    sheet_offer(sheet, "call2", "next order", "scene", "straggler", frame.data());
+    sheet_finish(sheet);
+    ASSERT_EQ(sheet.thumbs.size(), 3u);
+    EXPECT_EQ(sheet.thumbs[0].pixels[0], 0u);
+    EXPECT_EQ(sheet.thumbs[1].pixels[0], 5u);
+    const long middle = static_cast<long>(sheet.thumbs[2].pixels[0]);
+    EXPECT_NEAR(middle, 500, 32) << "the sampled middle of a long group";
+    EXPECT_EQ(sheet.thumbs[2].detail, "S1 O" + std::to_string(middle)) << "label of the frame shown";
+
+    // The box mean rounds: 1 + 2 + 2 + 2 = 7, 7 / 4 = 1.75 -> 2.
+    std::fill(frame.begin(), frame.end(), 2u);
+    frame[0] = 1u;
+    std::vector<std::uint32_t> thumb;
+    halve_frame(frame.data(), thumb);
+    EXPECT_EQ(thumb.size(), static_cast<std::size_t>(thumb_width * thumb_height));
+    EXPECT_EQ(thumb[0], 2u);
+}
+
+TEST(ContactSheet, LayoutPlacesThumbnailsRowByRowUnderTheHeader)
+{
+    EXPECT_EQ(sheet_layout(0).height, sheet_header_height);
+    EXPECT_EQ(sheet_layout(1).height, sheet_header_height + sheet_cell_height);
+    EXPECT_EQ(sheet_layout(sheet_columns).height, sheet_layout(1).height);
+    EXPECT_EQ(sheet_layout(sheet_columns + 1).height, sheet_header_height + 2 * sheet_cell_height);
+    int x = 0, y = 0;
+    sheet_cell_origin(sheet_columns + 1, x, y);
+    EXPECT_EQ(x, sheet_margin + sheet_cell_width);
+    EXPECT_EQ(y, sheet_header_height + sheet_cell_height);
+    sheet_cell_origin(sheet_columns, x, y);  // the last of the seven below
+
+    ContactSheet sheet;
+    std::vector<std::uint32_t> frame(320 * 200, 0x00FF00u);
+    for (int g = 0; g < sheet_columns + 1; ++g) sheet_offer(sheet, std::to_string(g), "", "a very long scene name that does not fit", "", frame.data());
+    sheet_finish(sheet);
+    SheetLayout layout;
+    const std::vector<std::uint32_t> image = render_sheet(sheet, "HEADER", layout);
+    ASSERT_EQ(image.size(), static_cast<std::size_t>(layout.width * layout.height));
+    EXPECT_EQ(image[static_cast<std::size_t>(y * layout.width + x)], 0x00FF00u);
+    EXPECT_EQ(image[static_cast<std::size_t>((y + thumb_height - 1) * layout.width + x + thumb_width - 1)], 0x00FF00u);
+    EXPECT_NE(image[static_cast<std::size_t>(y * layout.width + x + thumb_width)], 0x00FF00u) << "gap after the thumb";
+}
+
+TEST(ProgressBar, ShowsCountsPositionAndEstimate)
+{
+    EXPECT_EQ(clock_text(187.0), "3:07");
+    EXPECT_EQ(clock_text(-1.0), "--:--");
+    EXPECT_EQ(clock_text(std::nan("")), "--:--");
+    const std::string line = progress_line(250, 1000, 2, 5, 12, 10.0, 20);
+    EXPECT_NE(line.find("[#####...............]"), std::string::npos) << line;
+    EXPECT_NE(line.find("250/1000"), std::string::npos);
+    EXPECT_NE(line.find("order 5 row 12"), std::string::npos);
+    EXPECT_NE(line.find("ETA 0:30"), std::string::npos) << line;
+    const std::string done = progress_line(1200, 1000, 2, 5, 12, 10.0, 20);
+    EXPECT_NE(done.find("[####################]"), std::string::npos) << done;
+    EXPECT_NE(done.find("ETA 0:00"), std::string::npos) << done;
+    EXPECT_NE(progress_line(7, 0, 1, 1, 0, 0.0, 20).find("7 frames"), std::string::npos);
+}
+
+// ---- the tool on the real show ----------------------------------------------------------------
+
+TEST(CaptureRuns, TwoRunsWithTheSameOptionsWriteTheSameBytes)
+{
+    const auto dir = capture_scratch_dir("determinism");
+    std::string outputs[2];
+    for (int run = 0; run < 2; ++run) {
+        const auto out = dir / std::to_string(run);
+        std::filesystem::create_directories(out);
+        const std::string args = "--max-frames 300 --frames-out '" + (out / "frames").string() +
+                                 "' --every 50 --video '" + (out / "v.y4m").string() + "' --audio '" +
+                                 (out / "a.wav").string() + "' --sheet '" + (out / "sheet.png").string() +
+                                 "' --log '" + (out / "log.txt").string() + "'";
+        ASSERT_EQ(run_capture(args, out / "stdout.txt"), 0) << read_file(out / "stdout.txt");
+    }
+    const std::vector<std::string> files = {"frames/frame_000000.png", "frames/frame_000150.png",
+                                            "frames/frame_000250.png", "v.y4m", "a.wav", "sheet.png", "log.txt"};
+    for (const std::string& name : files) {
+        const std::string first = read_file(dir / "0" / name), second = read_file(dir / "1" / name);
+        EXPECT_FALSE(first.empty()) << name;
+        EXPECT_TRUE(first == second) << name << " differs between two runs";
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "0" / "frames" / "frame_000300.png")) << "--max-frames stops writing";
+    EXPECT_FALSE(std::filesystem::exists(dir / "0" / "frames" / "frame_000049.png")) << "--every 50";
+
+    // Exactly 300 frames of video and 300 frames' worth of audio (1/60 s each).
+    const std::string video = read_file(dir / "0" / "v.y4m");
+    EXPECT_EQ(video.size(), y4m_header(320, 240, false).size() + 300u * (6u + 320u * 240u * 3u / 2u));
+    const std::string audio = read_file(dir / "0" / "a.wav");
+    ASSERT_GE(audio.size(), 44u);
+    const std::uint32_t rate = static_cast<std::uint8_t>(audio[24]) | static_cast<std::uint8_t>(audio[25]) << 8 |
+                               static_cast<std::uint8_t>(audio[26]) << 16;
+    EXPECT_EQ(rate, 44100u);
+    EXPECT_EQ(audio.size() - 44u, 300u * (44100u / 60u) * 4u);
+    std::filesystem::remove_all(dir);
+}
+
+TEST(CaptureRuns, AKeyAnywhereReachesTheShutdownSoon)
+{
+    const auto dir = capture_scratch_dir("keys");
+    // Frames in the song-1 intro, the fade or song-1 waits, and well into song 2.
+    const long key_frames[] = {0, 100, 3500, 4000, 6000, 9000};
+    // Not shortened by a key: the logo's flash, plain frame and cross-fades
+    // (32 + 1 + 128 + 128), its hold while order 4 plays (up to 384), and the
+    // credits, which have no key test, for up to three orders (3 x 384).
+    constexpr long most_frames_after_key = 289 + 384 + 3 * 384 + 100;
+    for (long key : key_frames) {
+        for (const char* variant : {"", "--vox "}) {
+            const auto log_path = dir / ("log_" + std::to_string(key) + (*variant ? "_vox" : "") + ".txt");
+            const std::string args = std::string(variant) + "--key-at " + std::to_string(key) + " --log '" + log_path.string() + "'";
+            ASSERT_EQ(run_capture(args, dir / "stdout.txt"), 0) << args << "\n" << read_file(dir / "stdout.txt");
+            std::string error;
+            const SceneLog log = read_scene_log(log_path, error);
+            ASSERT_TRUE(error.empty()) << error;
+            ASSERT_FALSE(log.spans.empty());
+            EXPECT_TRUE(log.shutdown_reached) << args;
+            const long last = log.spans.back().end.frame;
+            EXPECT_LE(last, key + 1 + most_frames_after_key) << args << ": " << last << " frames";
+        }
+    }
+    std::filesystem::remove_all(dir);
+}
+
+TEST(CaptureRuns, ABadCommandLineOrUnwritableOutputFailsLoudly)
+{
+    const auto dir = capture_scratch_dir("bad");
+    EXPECT_EQ(run_capture("--no-such-option", dir / "out.txt"), 2);
+    EXPECT_NE(read_file(dir / "out.txt").find("unknown option"), std::string::npos);
+    EXPECT_EQ(run_capture("--max-frames 5 --video '" + (dir / "missing" / "v.y4m").string() + "'", dir / "out.txt"), 1);
+    EXPECT_NE(read_file(dir / "out.txt").find("cannot write"), std::string::npos);
+    EXPECT_EQ(run_capture("--help", dir / "out.txt"), 0);
+    EXPECT_NE(read_file(dir / "out.txt").find("--frames-out"), std::string::npos);
+    std::filesystem::remove_all(dir);
+}

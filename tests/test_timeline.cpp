@@ -1,0 +1,260 @@
+// test_timeline.cpp -- a frame-locked run of the whole show in both builds, its
+// scene log held against the song structure: which scene or entry step runs in
+// which orders, and how many frames the frame-counted phases last.
+#include "capture_child.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <sstream>
+#include <vector>
+
+namespace {
+
+constexpr int any = -1;
+constexpr int final_build = 1, vox_build = 2, both_builds = 3;
+
+// Where a span may start or end: an order (any: not checked) and a row range.
+struct PositionRule {
+    int order = any;
+    int row_min = 0, row_max = 0xFFFF;
+};
+PositionRule at(int order, int row) { return {order, row, row}; }
+PositionRule in_order(int order) { return {order, 0, 0xFFFF}; }
+PositionRule rows_of(int order, int first, int last) { return {order, first, last}; }
+const PositionRule unchecked{};
+
+// One expectation about the calls of a name. A rule holds only once every name
+// in `needs` (space separated) appears in the log: a scene's start depends on the
+// scenes before it, which may not be built yet.
+struct SpanRule {
+    const char* name;
+    int first_call, last_call;  // which calls of the name (0 = the first)
+    PositionRule start, end;
+    long frames = any;          // exact length in frames, within `slack`
+    long slack = 0;
+    const char* needs = "";
+    const char* why = "";
+};
+
+// The order in which the entry runs its steps and scenes, per build.
+struct Step {
+    const char* name;
+    int builds;
+};
+const std::vector<Step> show_sequence = {
+    {"open_display", both_builds},   {"start_song_1", both_builds},     {"intro_loop", both_builds},
+    {"intro_title_scene", both_builds}, {"room_scene", both_builds},    {"intro_title_scene", both_builds},
+    {"room_scene", both_builds},     {"intro_title_scene", both_builds}, {"room_scene", both_builds},
+    {"intro_title_scene", both_builds}, {"room_scene", both_builds},    {"intro_title_scene", both_builds},
+    {"first_flyby_scene", both_builds}, {"room_scene", both_builds},    {"second_flyby_scene", both_builds},
+    {"room_scene", both_builds},     {"lump_scene", both_builds},       {"fade", both_builds},
+    {"wait_song_end", both_builds},  {"song_change", both_builds},      {"fleet_scene", both_builds},
+    {"texture_tunnel_scene", both_builds}, {"logo_scene", both_builds}, {"credits_scene", both_builds},
+    {"scroller", both_builds},       {"wait_order_7", both_builds},     {"blob_scene", both_builds},
+    {"particle_scene", final_build}, {"voxel_scene", vox_build},        {"chessboard_scene", both_builds},
+    {"grit_scene", both_builds},     {"end_screens", both_builds},
+};
+
+// An order of 64 rows at speed 6 lasts 384 frames. The player reports a new
+// order one frame after its first tick has sounded, so an order-bounded span
+// may be a frame longer or shorter than its orders: hence a slack of 1.
+const std::vector<SpanRule>& span_rules()
+{
+    static const std::vector<SpanRule> rules = {
+        // song 1: intro loop, odd orders the title, even ones the room (variant 72)
+        {"intro_title_scene", 0, 4, rows_of(any, 0, 0), unchecked, any, 0, "", "each call starts on row 0"},
+        {"intro_title_scene", 0, 0, at(1, 0), unchecked, any, 0, "", "the show opens on order 1"},
+        {"intro_title_scene", 1, 1, at(3, 0), unchecked, any, 0, "", "second title on order 3"},
+        {"intro_title_scene", 2, 2, at(5, 0), unchecked, any, 0, "", "stars alone on order 5"},
+        {"intro_title_scene", 3, 3, at(7, 0), unchecked, any, 0, "", "text picture on order 7"},
+        {"intro_title_scene", 4, 4, at(9, 0), at(10, 0), 384, 1, "", "the last intro order"},
+        {"intro_title_scene", 0, 3, unchecked, rows_of(any, 0, 0), 384, 1, "room_scene",
+         "a title lasts its order when the room takes the next"},
+        {"room_scene", 0, 0, at(2, 0), at(3, 0), 384, 1, "", "room 72 on order 2"},
+        {"room_scene", 1, 1, at(4, 0), at(5, 0), 384, 1, "", "room 72 on order 4"},
+        {"room_scene", 2, 2, at(6, 0), at(7, 0), 384, 1, "", "room 72 on order 6"},
+        {"room_scene", 3, 3, at(8, 0), at(9, 0), 384, 1, "", "room 72 on order 8"},
+        // song 1, order 10 on: flybys, rooms 10 and 12, the lump, the fade
+        {"first_flyby_scene", 0, 0, at(10, 0), at(10, 57), 57 * 4, 1, "", "57 rows at speed 4"},
+        {"room_scene", 4, 4, at(10, 57), at(11, 0), 7 * 4, 1, "first_flyby_scene", "room 10 for rows 57-63"},
+        {"second_flyby_scene", 0, 0, at(11, 0), in_order(12), 80, 0, "room_scene", "80 frames outlast order 11"},
+        {"room_scene", 5, 5, in_order(12), at(13, 0), any, 0, "second_flyby_scene", "room 12 while order 12 lasts"},
+        {"lump_scene", 0, 0, at(13, 0), in_order(13), 60, 0, "room_scene", "60 frames inside order 13"},
+        {"fade", 0, 0, unchecked, unchecked, 200, 0, "", "the fade's 200 frames"},
+        {"fade", 0, 0, rows_of(13, 60, 63), in_order(14), 200, 0, "lump_scene", "the fade runs in order 14"},
+        {"wait_song_end", 0, 0, unchecked, at(15, 0), any, 0, "", "song 1 ends after its 15 orders"},
+        {"song_change", 0, 0, at(15, 0), at(0, 0), 0, 0, "", "song 2 starts at order 0"},
+        // song 2
+        {"fleet_scene", 0, 0, at(0, 0), at(2, 0), 2 * 384, 1, "", "the fleet on orders 0 and 1"},
+        {"texture_tunnel_scene", 0, 0, at(2, 0), at(3, 0), 385, 1, "fleet_scene",
+         "the tunnel on order 2, after its white first frame"},
+        {"logo_scene", 0, 0, at(3, 0), rows_of(5, 11, 63), any, 0, "fleet_scene texture_tunnel_scene",
+         "the logo's last cross-fade ends after row 10 of order 5"},
+        {"credits_scene", 0, 0, rows_of(5, 11, 63), at(8, 0), any, 0, "fleet_scene texture_tunnel_scene logo_scene",
+         "credits to the end of order 7"},
+        {"scroller", 0, 0, unchecked, unchecked, 201, 0, "", "the scroller's 201 frames"},
+        {"scroller", 0, 0, at(8, 0), rows_of(8, 33, 34), 201, 0, "fleet_scene texture_tunnel_scene logo_scene credits_scene",
+         "the scroller opens order 8"},
+        {"wait_order_7", 0, 0, unchecked, unchecked, 0, 0, "fleet_scene texture_tunnel_scene logo_scene credits_scene",
+         "order 7 is over before the wait"},
+        {"blob_scene", 0, 0, rows_of(8, 33, 34), at(12, 0), any, 0,
+         "fleet_scene texture_tunnel_scene logo_scene credits_scene", "the blob on orders 8 to 11"},
+        {"particle_scene", 0, 0, at(12, 0), at(14, 0), 2 * 384, 1, "blob_scene", "particles on orders 12 and 13"},
+        {"voxel_scene", 0, 0, at(12, 0), at(14, 0), 2 * 384, 2, "blob_scene",
+         "voxels on orders 12 and 13 (at 22,050 Hz a tick is 367 samples: the song runs 0.14 % fast)"},
+        {"chessboard_scene", 0, 0, at(14, 0), at(16, 0), 2 * 384, 1, "blob_scene", "the floor on orders 14 and 15"},
+        {"grit_scene", 0, 0, unchecked, at(19, 0), any, 0, "", "the grit until order 19"},
+        {"grit_scene", 0, 0, at(16, 0), at(19, 0), 3 * 384, 1, "chessboard_scene", "the grit on orders 16 to 18"},
+        {"end_screens", 0, 0, at(19, 0), unchecked, 192000, 0, "", "the end screens' bound without a key"},
+    };
+    return rules;
+}
+
+bool position_fits(const PositionRule& rule, const ShowPosition& p)
+{
+    if (rule.order != any && p.order != rule.order) return false;
+    return p.row >= rule.row_min && p.row <= rule.row_max;
+}
+
+std::string describe(const SceneSpan& s)
+{
+    std::ostringstream text;
+    text << s.name << " from frame " << s.start.frame << " (order " << s.start.order << " row " << s.start.row
+         << ") to frame " << s.end.frame << " (order " << s.end.order << " row " << s.end.row << "), "
+         << s.end.frame - s.start.frame << " frames";
+    return text.str();
+}
+
+bool log_has(const SceneLog& log, const std::string& name)
+{
+    for (const SceneSpan& s : log.spans)
+        if (s.name == name) return true;
+    return false;
+}
+
+bool needs_met(const SceneLog& log, const char* needs)
+{
+    std::istringstream names(needs);
+    std::string name;
+    while (names >> name)
+        if (!log_has(log, name)) return false;
+    return true;
+}
+
+// Every rule that applies, against the calls it names; one message per mismatch.
+std::vector<std::string> rule_failures(const SceneLog& log)
+{
+    std::map<std::string, std::vector<const SceneSpan*>> calls;
+    for (const SceneSpan& s : log.spans) calls[s.name].push_back(&s);
+    std::vector<std::string> failures;
+    for (const SpanRule& rule : span_rules()) {
+        const auto found = calls.find(rule.name);
+        if (found == calls.end() || !needs_met(log, rule.needs)) continue;
+        for (int call = rule.first_call; call <= rule.last_call; ++call) {
+            if (call >= static_cast<int>(found->second.size())) {
+                failures.push_back(std::string(rule.name) + " call " + std::to_string(call) + " missing (" + rule.why + ")");
+                continue;
+            }
+            const SceneSpan& s = *found->second[static_cast<std::size_t>(call)];
+            const long frames = s.end.frame - s.start.frame;
+            const bool fits = position_fits(rule.start, s.start) && position_fits(rule.end, s.end) &&
+                              (rule.frames == any || (frames >= rule.frames - rule.slack && frames <= rule.frames + rule.slack));
+            if (!fits) failures.push_back(describe(s) + ": expected " + rule.why);
+        }
+    }
+    return failures;
+}
+
+// The log's names must be the show's sequence with the steps not built yet left out.
+std::vector<std::string> sequence_failures(const SceneLog& log, int build)
+{
+    std::vector<std::string> expected, got;
+    for (const Step& step : show_sequence)
+        if ((step.builds & build) != 0 && log_has(log, step.name)) expected.push_back(step.name);
+    for (const SceneSpan& s : log.spans) got.push_back(s.name);
+    if (expected == got) return {};
+    std::string text = "the log runs:";
+    for (const std::string& name : got) text += " " + name;
+    text += "\nexpected:";
+    for (const std::string& name : expected) text += " " + name;
+    return {text};
+}
+
+struct TimelineRuns {
+    SceneLog logs[2];  // the final build, the earlier build
+    std::string errors[2];
+};
+
+// Both builds run once, side by side, for the whole suite.
+const TimelineRuns& timeline_runs()
+{
+    static const TimelineRuns runs = [] {
+        TimelineRuns r;
+        const auto dir = capture_scratch_dir("timeline");
+        const char* args[2] = {"", "--vox "};
+        std::FILE* children[2];
+        for (int b = 0; b < 2; ++b)
+            children[b] = start_capture(std::string(args[b]) + "--log '" + (dir / ("log" + std::to_string(b))).string() + "'",
+                                        dir / ("out" + std::to_string(b)));
+        for (int b = 0; b < 2; ++b) {
+            const int status = finish_capture(children[b]);
+            if (status != 0)
+                r.errors[b] = "velmora_capture exited with " + std::to_string(status) + ":\n" +
+                              read_file(dir / ("out" + std::to_string(b)));
+            else
+                r.logs[b] = read_scene_log(dir / ("log" + std::to_string(b)), r.errors[b]);
+        }
+        std::filesystem::remove_all(dir);
+        return r;
+    }();
+    return runs;
+}
+
+void check_build(const TimelineRuns& runs, int index, int build)
+{
+    ASSERT_TRUE(runs.errors[index].empty()) << runs.errors[index];
+    const SceneLog& log = runs.logs[index];
+    ASSERT_FALSE(log.spans.empty());
+    EXPECT_TRUE(log.shutdown_reached) << "the run without a key ends by itself";
+    for (const char* step : {"open_display", "start_song_1", "intro_loop", "fade", "wait_song_end", "song_change",
+                             "scroller", "wait_order_7", "end_screens"})
+        EXPECT_TRUE(log_has(log, step)) << step;
+    for (const std::string& failure : sequence_failures(log, build)) ADD_FAILURE() << failure;
+    for (const std::string& failure : rule_failures(log)) ADD_FAILURE() << failure;
+}
+
+}  // namespace
+
+// One test for both builds, so that their two runs share the machine's cores.
+TEST(Timeline, BothBuildsFollowTheSongs)
+{
+    const TimelineRuns& runs = timeline_runs();
+    {
+        SCOPED_TRACE("velmora");
+        check_build(runs, 0, final_build);
+    }
+    {
+        SCOPED_TRACE("velmora_vox");
+        check_build(runs, 1, vox_build);
+    }
+}
+
+// The checker itself: a log built by hand with one fault of each kind.
+TEST(Timeline, TheCheckerCatchesWrongOrdersLengthsAndSequence)
+{
+    SceneLog log;
+    scene_log_trace(log, "fade", {0, 10, 0});            // one frame short
+    scene_log_trace(log, "song_change", {199, 15, 0});   // as it should be
+    scene_log_trace(log, "scroller", {199, 0, 0});       // one frame long
+    scene_log_trace(log, "open_display", {401, 8, 33});  // out of sequence
+    scene_log_trace(log, nullptr, {401, 8, 33});
+    const std::vector<std::string> rules = rule_failures(log);
+    ASSERT_EQ(rules.size(), 2u);
+    EXPECT_EQ(rules[0].rfind("fade from frame 0 (order 10 row 0) to frame 199", 0), 0u) << rules[0];
+    EXPECT_EQ(rules[1].rfind("scroller from frame 199", 0), 0u) << rules[1];
+    EXPECT_EQ(sequence_failures(log, final_build).size(), 1u);
+    log.spans.insert(log.spans.begin(), log.spans.back());
+    log.spans.pop_back();
+    EXPECT_TRUE(sequence_failures(log, final_build).empty()) << "open_display first is right";
+}
