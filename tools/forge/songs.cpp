@@ -1,5 +1,6 @@
 // songs.cpp -- writes the two songs: for now the structural click track, which
 // carries every order's length and speed and marks each row 0 and each cue row.
+#include "composer.h"
 #include "forge.h"
 #include "song_structure.h"
 #include "xm.h"
@@ -119,6 +120,6 @@ void write_songs(const std::string& root)
 {
     for (int song = 1; song <= 2; ++song) {
         const SongStructure& s = song_structure(song);
-        write_xm(forge_output(root, s.path), click_track_module(s));
+        write_xm(forge_output(root, s.path), song == 1 ? compose_song1() : compose_song2());
     }
 }
