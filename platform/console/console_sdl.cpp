@@ -4,6 +4,7 @@
 #include "console_local.h"
 
 #include <SDL.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -233,7 +234,9 @@ void surface_copy_to_console(Surface* surface, Console* console)
 void error_report(const DynamicError& error)
 {
     std::fprintf(stderr, "velmora: %s\n", error.what());
-    if (video_started())
+    // Started from a desktop, nobody reads standard error: a message box says it
+    // (and waits for its button). From a terminal the line above is enough.
+    if (video_started() && !isatty(STDERR_FILENO))
         SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "Velmora", error.what(), nullptr);
 }
 

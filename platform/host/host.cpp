@@ -1,11 +1,13 @@
-// host.cpp -- the host calls on Linux: nice value and window handle.
+// host.cpp -- the host calls on Linux: nice value, window handle, data files.
 #include "host.h"
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 
 namespace {
 constexpr int highest_normal_steps = 5;
@@ -29,4 +31,40 @@ void host_raise_thread_priority()
 void* host_foreground_window()
 {
     return nullptr;
+}
+
+namespace {
+
+bool file_exists(const std::string& path)
+{
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0;
+}
+
+const std::string& program_dir()
+{
+    static const std::string dir = [] {
+        char buffer[PATH_MAX];
+        const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+        if (n <= 0) return std::string();
+        const std::string program(buffer, static_cast<std::size_t>(n));
+        const std::size_t slash = program.rfind('/');
+        return slash == std::string::npos ? std::string() : program.substr(0, slash);
+    }();
+    return dir;
+}
+
+}  // namespace
+
+std::string host_data_path(const char* path)
+{
+    std::string relative = path != nullptr ? path : "";
+    for (char& c : relative)
+        if (c == '\\') c = '/';
+    if (relative.empty() || relative[0] == '/' || file_exists(relative)) return relative;
+    if (!program_dir().empty()) {
+        std::string beside = program_dir() + "/" + relative;
+        if (file_exists(beside)) return beside;
+    }
+    return relative;
 }

@@ -2,6 +2,8 @@
 // music: a higher thread priority and the window handed to the sound output.
 #pragma once
 
+#include <string>
+
 // Raises the calling thread's scheduling priority as far as an unprivileged
 // process may (the show runs at the highest normal priority); silent when the
 // host refuses.
@@ -10,3 +12,8 @@ void host_raise_thread_priority();
 // The window the sound output is opened for; the sound library here needs none,
 // so this is nullptr.
 void* host_foreground_window();
+
+// Where a data file of the show is: `path` as the show writes it ("qd\gfx\x.pcx")
+// with its backslashes made '/', found below the working directory, else below
+// the running program's directory; the working-directory form when neither has it.
+std::string host_data_path(const char* path);

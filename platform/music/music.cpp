@@ -6,6 +6,7 @@
 #include "music_local.h"
 
 #include "../console/console.h"
+#include "../host/host.h"
 
 #include <SDL.h>
 #include <libopenmpt/libopenmpt.hpp>
@@ -109,23 +110,6 @@ Player& player()
 }
 
 // ---- loading ---------------------------------------------------------------------
-
-// The show writes "qd\music\1.xm": backslashes become '/', looked for below the
-// working directory, then below the executable's directory.
-std::string song_file(const char* path)
-{
-    std::string relative = path != nullptr ? path : "";
-    std::replace(relative.begin(), relative.end(), '\\', '/');
-    if (relative.empty() || relative[0] == '/' || access(relative.c_str(), F_OK) == 0) return relative;
-    char exe[4096];
-    const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-    if (n > 0) {
-        std::string beside(exe, std::size_t(n));
-        beside = beside.substr(0, beside.rfind('/') + 1) + relative;
-        if (access(beside.c_str(), F_OK) == 0) return beside;
-    }
-    return relative;
-}
 
 std::vector<char> read_song_bytes(const std::string& file)
 {
@@ -482,7 +466,7 @@ std::uint32_t BASS_MusicLoad(int /*from_memory*/, const char* file, std::uint32_
                              std::uint32_t /*length*/, std::uint32_t /*flags*/)
 {
     Player& p = player();
-    const std::string name = song_file(file);
+    const std::string name = host_data_path(file);
     std::vector<char> bytes = read_song_bytes(name);
     std::unique_ptr<openmpt::module> module = make_module(bytes, name);
     if (p.device != 0) SDL_LockAudioDevice(p.device);
