@@ -9,19 +9,33 @@ for tool in Xvfb xdotool; do
   command -v "$tool" > /dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
 
-display=":$((90 + RANDOM % 400))"
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp > /dev/null 2>&1 &
+# Xvfb picks a free display itself and writes its number to the file; -noreset
+# keeps it from resetting (and dropping a starting window) whenever its last
+# client leaves between two steps.
+number_file=$(mktemp)
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3> "$number_file" > /dev/null 2>&1 &
 xvfb=$!
-trap 'kill $xvfb 2> /dev/null; wait $xvfb 2> /dev/null' EXIT
-export DISPLAY=$display SDL_AUDIODRIVER=dummy
+for _ in $(seq 100); do [ -s "$number_file" ] && break; sleep 0.1; done
+[ -s "$number_file" ] || { echo "SKIP: Xvfb did not start"; kill $xvfb 2> /dev/null; exit 77; }
+export DISPLAY=":$(head -n 1 "$number_file")" SDL_AUDIODRIVER=dummy
+rm -f "$number_file"
 for _ in $(seq 50); do xdotool getmouselocation > /dev/null 2>&1 && break; sleep 0.1; done
-xdotool getmouselocation > /dev/null 2>&1 || { echo "SKIP: Xvfb did not start"; exit 77; }
+xdotool getmouselocation > /dev/null 2>&1 || { echo "SKIP: Xvfb did not start"; kill $xvfb; exit 77; }
 
-fail() { echo "FAIL: $*"; exit 1; }
+log=$(mktemp)
+trap 'kill $xvfb 2> /dev/null; wait $xvfb 2> /dev/null; rm -f "$log"' EXIT
+fail() {
+  echo "FAIL: $*"
+  echo "--- the program's output:"; cat "$log"
+  echo "--- windows:"; xwininfo -root -tree 2> /dev/null | grep -E '^ +0x' | head -n 20
+  exit 1
+}
 
-# Waits up to 10 s for a window whose name is exactly $1; prints its id.
+# Waits up to 30 s (the machine may be busy) for a window whose name is
+# exactly $1; prints its id.
 find_window() {
-  for _ in $(seq 100); do
+  for _ in $(seq 300); do
+    kill -0 "$pid" 2> /dev/null || { wait "$pid"; echo "(the program ended with status $?)" >> "$log"; return 1; }
     id=$(xdotool search --name "^$1\$" 2> /dev/null | head -n 1)
     [ -n "$id" ] && { echo "$id"; return 0; }
     sleep 0.1
@@ -46,7 +60,7 @@ wait_exit() {
 }
 
 # Escape at the menu: quits within a second, exit 0, no "Velmora" window.
-./"$(basename "$program")" > /dev/null 2>&1 &
+./"$(basename "$program")" > "$log" 2>&1 &
 pid=$!
 menu=$(find_window "Choose Mode") || fail "no \"Choose Mode\" window"
 press "$menu" Escape
@@ -58,7 +72,7 @@ echo "ok: Escape quits with 0"
 # B and C: the main window in its size; any key then ends the show.
 for choice in "B 320x240" "C 640x480"; do
   set -- $choice
-  ./"$(basename "$program")" > /dev/null 2>&1 &
+  ./"$(basename "$program")" > "$log" 2>&1 &
   pid=$!
   menu=$(find_window "Choose Mode") || fail "no \"Choose Mode\" window"
   press "$menu" "$1"
