@@ -5,7 +5,6 @@
 #include "tools/capture/scene_log.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -37,24 +36,22 @@ inline std::string capture_command(const std::string& arguments, const std::file
     return std::string("'") + VELMORA_CAPTURE + "' --quiet " + arguments + " > '" + out.string() + "' 2>&1";
 }
 
-// Runs the tool and returns its exit status (-1 if it did not exit normally).
-inline int run_capture(const std::string& arguments, const std::filesystem::path& out)
-{
-    const int status = std::system(capture_command(arguments, out).c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 // Starts the tool without waiting, so that two runs share the machine's cores.
 inline std::FILE* start_capture(const std::string& arguments, const std::filesystem::path& out)
 {
     return ::popen(capture_command(arguments, out).c_str(), "r");
 }
 
+// Waits for the tool and returns its exit status (-1 if it did not exit normally).
 inline int finish_capture(std::FILE* child)
 {
-    if (child == nullptr) return -1;
-    const int status = ::pclose(child);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const int status = child != nullptr ? ::pclose(child) : -1;
+    return status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+inline int run_capture(const std::string& arguments, const std::filesystem::path& out)
+{
+    return finish_capture(start_capture(arguments, out));
 }
 
 inline SceneLog read_scene_log(const std::filesystem::path& path, std::string& error)

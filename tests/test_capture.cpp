@@ -25,23 +25,15 @@ bool parse(std::vector<const char*> args, CaptureOptions& options, std::string& 
 {
     args.insert(args.begin(), "velmora_capture");
     options = CaptureOptions{};
-    error.clear();
     return parse_capture_options(static_cast<int>(args.size()), args.data(), options, error);
 }
 
-// Limited-range BT.601 in floating point, the reference for the integer version.
-double reference_luma(int r, int g, int b) { return 16.0 + (65.738 * r + 129.057 * g + 25.064 * b) / 256.0; }
-double reference_cb(int r, int g, int b) { return 128.0 + (-37.945 * r - 74.494 * g + 112.439 * b) / 256.0; }
-double reference_cr(int r, int g, int b) { return 128.0 + (112.439 * r - 94.154 * g - 18.285 * b) / 256.0; }
-
 std::uint32_t rgb(int r, int g, int b)
 {
-    return static_cast<std::uint32_t>(r) << 16 | static_cast<std::uint32_t>(g) << 8 | static_cast<std::uint32_t>(b);
+    return static_cast<std::uint32_t>(r << 16 | g << 8 | b);
 }
 
 }  // namespace
-
-// ---- command line ----------------------------------------------------------------
 
 TEST(CaptureOptions, ReadsEveryOptionAndSelectsFramesByRangeAndStep)
 {
@@ -53,13 +45,12 @@ TEST(CaptureOptions, ReadsEveryOptionAndSelectsFramesByRangeAndStep)
                        "--bench-json", "b.json", "--max-frames", "300", "--quiet"},
                       o, error))
         << error;
-    EXPECT_TRUE(o.vox);
+    EXPECT_TRUE(o.vox && o.video_444);
     EXPECT_EQ(o.menu_key, 'C');
     EXPECT_EQ(o.key_frames, (std::vector<long>{90, 12}));
     ASSERT_EQ(o.key_after.size(), 1u);
     EXPECT_EQ(o.key_after[0].scene, "end_screens");
     EXPECT_EQ(o.key_after[0].frames, 60);
-    EXPECT_TRUE(o.video_444);
     EXPECT_TRUE(o.bench) << "--bench-json implies --bench";
     EXPECT_EQ(o.max_frames, 300);
     EXPECT_TRUE(writes_files(o));
@@ -90,17 +81,15 @@ TEST(CaptureOptions, RejectsBadCommandLinesWithAMessage)
     }
 }
 
-// ---- video -------------------------------------------------------------------------------
-
+// Limited-range BT.601 in floating point is the reference for the integer version.
 TEST(Y4mVideo, ConvertsWithinOneStepOfTheBt601FormulaOnRandomColours)
 {
     std::mt19937 random(7);
     for (int i = 0; i < 20000; ++i) {
-        const int r = static_cast<int>(random() & 255), g = static_cast<int>(random() & 255),
-                  b = static_cast<int>(random() & 255);
-        EXPECT_NEAR(luma_of(rgb(r, g, b)), reference_luma(r, g, b), 1.0);
-        EXPECT_NEAR(blue_chroma_of(r, g, b), reference_cb(r, g, b), 1.0);
-        EXPECT_NEAR(red_chroma_of(r, g, b), reference_cr(r, g, b), 1.0);
+        const int r = int(random() & 255), g = int(random() & 255), b = int(random() & 255);
+        EXPECT_NEAR(luma_of(rgb(r, g, b)), 16.0 + (65.738 * r + 129.057 * g + 25.064 * b) / 256.0, 1.0);
+        EXPECT_NEAR(blue_chroma_of(r, g, b), 128.0 + (-37.945 * r - 74.494 * g + 112.439 * b) / 256.0, 1.0);
+        EXPECT_NEAR(red_chroma_of(r, g, b), 128.0 + (112.439 * r - 94.154 * g - 18.285 * b) / 256.0, 1.0);
     }
     EXPECT_EQ(luma_of(0), 16);
     EXPECT_EQ(luma_of(0xFFFFFF), 235);
@@ -116,23 +105,19 @@ TEST(Y4mVideo, PlanesAreFullOrAveragedOverTwoByTwoBlocks)
     std::vector<std::uint8_t> planes;
     y4m_frame_planes(image, 4, 2, false, planes);
     ASSERT_EQ(planes.size(), 8u + 2u + 2u);
-    for (int i = 0; i < 8; ++i) EXPECT_EQ(planes[static_cast<std::size_t>(i)], luma_of(image[i]));
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(planes[std::size_t(i)], luma_of(image[i]));
     // Mean of the block: (510 / 4, 510 / 4, 510 / 4) rounds to 128 each.
-    EXPECT_EQ(planes[8], blue_chroma_of(128, 128, 128));
-    EXPECT_EQ(planes[9], blue_chroma_of(90, 90, 90));
-    EXPECT_EQ(planes[10], red_chroma_of(128, 128, 128));
-    EXPECT_EQ(planes[11], red_chroma_of(90, 90, 90));
+    EXPECT_EQ(std::vector<std::uint8_t>(planes.begin() + 8, planes.end()),
+              (std::vector<std::uint8_t>{blue_chroma_of(128, 128, 128), blue_chroma_of(90, 90, 90),
+                                         red_chroma_of(128, 128, 128), red_chroma_of(90, 90, 90)}));
 
     y4m_frame_planes(image, 4, 2, true, planes);
     ASSERT_EQ(planes.size(), 24u);
     EXPECT_EQ(planes[8], blue_chroma_of(255, 0, 0));
     EXPECT_EQ(planes[16 + 5], red_chroma_of(255, 255, 255));
-
     EXPECT_EQ(y4m_header(320, 240, false), "YUV4MPEG2 W320 H240 F60:1 Ip A1:1 C420jpeg XCOLORRANGE=LIMITED\n");
     EXPECT_EQ(y4m_header(320, 240, true), "YUV4MPEG2 W320 H240 F60:1 Ip A1:1 C444 XCOLORRANGE=LIMITED\n");
 }
-
-// ---- scene log ---------------------------------------------------------------------------
 
 TEST(SceneLogRecord, EachTraceEndsTheSpanBeforeItAndTheTextFormRoundTrips)
 {
@@ -154,25 +139,21 @@ TEST(SceneLogRecord, EachTraceEndsTheSpanBeforeItAndTheTextFormRoundTrips)
     ASSERT_TRUE(parse_scene_log(scene_log_text(log), back, error)) << error;
     ASSERT_EQ(back.spans.size(), 3u);
     EXPECT_TRUE(back.shutdown_reached);
-    for (std::size_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(back.spans[i].name, log.spans[i].name);
-        EXPECT_EQ(back.spans[i].start.frame, log.spans[i].start.frame);
-        EXPECT_EQ(back.spans[i].end.row, log.spans[i].end.row);
-    }
+    EXPECT_EQ(back.spans[1].name, "room_scene");
+    EXPECT_EQ(back.spans[2].start.frame, 700);
+    EXPECT_EQ(back.spans[1].end.row, 5);
+    EXPECT_EQ(scene_log_text(back), scene_log_text(log));
 
-    SceneLog open;
+    SceneLog open;  // no shutdown: the last span ends where the run stopped
     scene_log_trace(open, "end_screens", {10, 19, 0});
     scene_log_finish(open, {20, 19, 3});
     EXPECT_FALSE(open.shutdown_reached);
     EXPECT_EQ(open.spans[0].end.frame, 20);
     EXPECT_FALSE(parse_scene_log(scene_log_text(open), back, error) && back.shutdown_reached);
-
     EXPECT_FALSE(parse_scene_log("fade 1 2 3 4 5\n", back, error));
     EXPECT_FALSE(parse_scene_log("fade 1 2 3 4 5 6 7\n", back, error));
     EXPECT_NE(error.find("line 1"), std::string::npos);
 }
-
-// ---- statistics ----------------------------------------------------------------------------
 
 TEST(BenchStatistics, MedianPercentileAndRatios)
 {
@@ -191,12 +172,10 @@ TEST(BenchStatistics, MedianPercentileAndRatios)
     std::vector<SceneTimes> scenes;
     scene_times(scenes, "fleet_scene").frame_ms = {2.0, 4.0, 3.0};
     scene_times(scenes, "logo_scene").setup_ms = 5.0;
-    scene_times(scenes, "fleet_scene").calls = 2;
+    scene_times(scenes, "fleet_scene").calls = 2;  // found again, not added
     ASSERT_EQ(scenes.size(), 2u) << "one entry per name";
     const BenchReport report = make_bench_report(scenes, {0.5, 0.4, 0.6});
-    EXPECT_DOUBLE_EQ(report.baseline_ms, 0.5);
     EXPECT_EQ(report.rows[0].frames, 3);
-    EXPECT_EQ(report.rows[0].calls, 2);
     EXPECT_DOUBLE_EQ(report.rows[0].median_ms, 3.0);
     EXPECT_DOUBLE_EQ(report.rows[0].worst_ms, 4.0);
     EXPECT_DOUBLE_EQ(ratio_to_baseline(report.rows[0].median_ms, report), 6.0);
@@ -206,8 +185,6 @@ TEST(BenchStatistics, MedianPercentileAndRatios)
     EXPECT_NE(json.find("\"name\": \"fleet_scene\""), std::string::npos);
     EXPECT_NE(json.find("\"median_ratio\": 6.000000"), std::string::npos);
 }
-
-// ---- font and sheet -------------------------------------------------------------------------
 
 TEST(BitmapFont, GlyphsAreDistinctFoldCaseAndClipAtTheImageEdge)
 {
@@ -232,70 +209,56 @@ TEST(BitmapFont, GlyphsAreDistinctFoldCaseAndClipAtTheImageEdge)
     std::uint32_t* image = buffer.data() + guard;
     draw_text(image, w, h, -3, -4, "WWWW", 0xFFFFFF, 2);
     draw_text(image, w, h, 15, 6, "MM", 0xFFFFFF, 1);
-    for (int i = 0; i < guard; ++i) {
-        EXPECT_EQ(buffer[static_cast<std::size_t>(i)], 0u);
-        EXPECT_EQ(buffer[buffer.size() - 1 - static_cast<std::size_t>(i)], 0u);
-    }
+    EXPECT_TRUE(std::all_of(buffer.begin(), buffer.begin() + guard, [](std::uint32_t p) { return p == 0; }));
+    EXPECT_TRUE(std::all_of(buffer.end() - guard, buffer.end(), [](std::uint32_t p) { return p == 0; }));
     // W at scale 2 from (-3, -4): image row 0 is glyph row 2 ("#...#").
-    EXPECT_EQ(image[0], 0u);
-    EXPECT_EQ(image[5], 0xFFFFFFu);
-    EXPECT_EQ(image[6], 0xFFFFFFu);
-    EXPECT_EQ(image[7], 0u);
+    EXPECT_EQ((std::vector<std::uint32_t>(image + 4, image + 8)), (std::vector<std::uint32_t>{0, 0xFFFFFF, 0xFFFFFF, 0}));
     EXPECT_EQ(image[6 * w + 15], 0xFFFFFFu) << "M's top-left pixel";
 }
 
-TEST(ContactSheet, OneThumbnailPerGroupTakenFromItsMiddle)
+TEST(ContactSheet, OneThumbnailPerGroupTakenFromItsMiddleAndPlacedRowByRow)
 {
     std::vector<std::uint32_t> frame(320 * 200);
     ContactSheet sheet;
-    // Three groups of 1, 10 and 1000 frames; each frame's colour is its index.
-    const long lengths[3] = {1, 10, 1000};
-    for (int g = 0; g < 3; ++g)
+    // Groups of 1, 10, 1000 and then 1 frames (seven groups in all, one more than
+    // a row holds); each frame's colour is its index.
+    const long lengths[] = {1, 10, 1000, 1, 1, 1, 1};
+    for (int g = 0; g < 7; ++g)
         for (long i = 0; i < lengths[g]; ++i) {
-            std::fill(frame.begin(), frame.end(), static_cast<std::uint32_t>(i) & 0xFFFFu);
-            sheet_offer(sheet, "call" + std::to_string(g), "order", "scene", "S1 O" + std::to_string(i), frame.data());
+            std::fill(frame.begin(), frame.end(), std::uint32_t(i + 0x100 * g));
+            sheet_offer(sheet, "call" + std::to_string(g), "order", g == 6 ? "a very long scene name that does not fit" : "scene",
+                        "S1 O" + std::to_string(i), frame.data());
+            // A last frame of a long group already in the next order, within the same call: dropped.
+            if (g == 2 && i == lengths[g] - 1) sheet_offer(sheet, "call2", "next order", "scene", "straggler", frame.data());
         }
-    // A last frame already in the next order, within the same call: dropped.
-    sheet_offer(sheet, "call2", "next order", "scene", "straggler", frame.data());
     sheet_finish(sheet);
-    ASSERT_EQ(sheet.thumbs.size(), 3u);
+    ASSERT_EQ(sheet.thumbs.size(), 7u);
     EXPECT_EQ(sheet.thumbs[0].pixels[0], 0u);
-    EXPECT_EQ(sheet.thumbs[1].pixels[0], 5u);
-    const long middle = static_cast<long>(sheet.thumbs[2].pixels[0]);
+    EXPECT_EQ(sheet.thumbs[1].pixels[0], 0x105u);
+    const long middle = long(sheet.thumbs[2].pixels[0]) - 0x200;
     EXPECT_NEAR(middle, 500, 32) << "the sampled middle of a long group";
     EXPECT_EQ(sheet.thumbs[2].detail, "S1 O" + std::to_string(middle)) << "label of the frame shown";
+
+    // The seventh thumbnail opens the second row, under the header.
+    EXPECT_EQ(sheet_layout(0).height, sheet_header_height);
+    EXPECT_EQ(sheet_layout(sheet_columns).height, sheet_header_height + sheet_cell_height);
+    SheetLayout layout;
+    const std::vector<std::uint32_t> image = render_sheet(sheet, "HEADER", layout);
+    ASSERT_EQ(image.size(), std::size_t(layout.width * layout.height));
+    EXPECT_EQ(layout.height, sheet_header_height + 2 * sheet_cell_height);
+    const std::size_t x = sheet_margin, y = sheet_header_height + sheet_cell_height;
+    const auto at = [&](std::size_t dx, std::size_t dy) { return image[(y + dy) * std::size_t(layout.width) + x + dx]; };
+    EXPECT_EQ(at(0, 0), 0x600u);
+    EXPECT_EQ(at(thumb_width - 1, thumb_height - 1), 0x600u);
+    EXPECT_NE(at(thumb_width, 0), 0x600u) << "gap after the thumb";
 
     // The box mean rounds: 1 + 2 + 2 + 2 = 7, 7 / 4 = 1.75 -> 2.
     std::fill(frame.begin(), frame.end(), 2u);
     frame[0] = 1u;
     std::vector<std::uint32_t> thumb;
     halve_frame(frame.data(), thumb);
-    EXPECT_EQ(thumb.size(), static_cast<std::size_t>(thumb_width * thumb_height));
+    EXPECT_EQ(thumb.size(), std::size_t(thumb_width * thumb_height));
     EXPECT_EQ(thumb[0], 2u);
-}
-
-TEST(ContactSheet, LayoutPlacesThumbnailsRowByRowUnderTheHeader)
-{
-    EXPECT_EQ(sheet_layout(0).height, sheet_header_height);
-    EXPECT_EQ(sheet_layout(1).height, sheet_header_height + sheet_cell_height);
-    EXPECT_EQ(sheet_layout(sheet_columns).height, sheet_layout(1).height);
-    EXPECT_EQ(sheet_layout(sheet_columns + 1).height, sheet_header_height + 2 * sheet_cell_height);
-    int x = 0, y = 0;
-    sheet_cell_origin(sheet_columns + 1, x, y);
-    EXPECT_EQ(x, sheet_margin + sheet_cell_width);
-    EXPECT_EQ(y, sheet_header_height + sheet_cell_height);
-    sheet_cell_origin(sheet_columns, x, y);  // the last of the seven below
-
-    ContactSheet sheet;
-    std::vector<std::uint32_t> frame(320 * 200, 0x00FF00u);
-    for (int g = 0; g < sheet_columns + 1; ++g) sheet_offer(sheet, std::to_string(g), "", "a very long scene name that does not fit", "", frame.data());
-    sheet_finish(sheet);
-    SheetLayout layout;
-    const std::vector<std::uint32_t> image = render_sheet(sheet, "HEADER", layout);
-    ASSERT_EQ(image.size(), static_cast<std::size_t>(layout.width * layout.height));
-    EXPECT_EQ(image[static_cast<std::size_t>(y * layout.width + x)], 0x00FF00u);
-    EXPECT_EQ(image[static_cast<std::size_t>((y + thumb_height - 1) * layout.width + x + thumb_width - 1)], 0x00FF00u);
-    EXPECT_NE(image[static_cast<std::size_t>(y * layout.width + x + thumb_width)], 0x00FF00u) << "gap after the thumb";
 }
 
 TEST(ProgressBar, ShowsCountsPositionAndEstimate)
@@ -304,13 +267,10 @@ TEST(ProgressBar, ShowsCountsPositionAndEstimate)
     EXPECT_EQ(clock_text(-1.0), "--:--");
     EXPECT_EQ(clock_text(std::nan("")), "--:--");
     const std::string line = progress_line(250, 1000, 2, 5, 12, 10.0, 20);
-    EXPECT_NE(line.find("[#####...............]"), std::string::npos) << line;
-    EXPECT_NE(line.find("250/1000"), std::string::npos);
-    EXPECT_NE(line.find("order 5 row 12"), std::string::npos);
-    EXPECT_NE(line.find("ETA 0:30"), std::string::npos) << line;
+    for (const char* part : {"[#####...............]", "250/1000", "order 5 row 12", "ETA 0:30"})
+        EXPECT_NE(line.find(part), std::string::npos) << line;
     const std::string done = progress_line(1200, 1000, 2, 5, 12, 10.0, 20);
-    EXPECT_NE(done.find("[####################]"), std::string::npos) << done;
-    EXPECT_NE(done.find("ETA 0:00"), std::string::npos) << done;
+    for (const char* part : {"[####################]", "ETA 0:00"}) EXPECT_NE(done.find(part), std::string::npos) << done;
     EXPECT_NE(progress_line(7, 0, 1, 1, 0, 0.0, 20).find("7 frames"), std::string::npos);
 }
 
@@ -319,9 +279,8 @@ TEST(ProgressBar, ShowsCountsPositionAndEstimate)
 TEST(CaptureRuns, TwoRunsWithTheSameOptionsWriteTheSameBytes)
 {
     const auto dir = capture_scratch_dir("determinism");
-    std::string outputs[2];
-    for (int run = 0; run < 2; ++run) {
-        const auto out = dir / std::to_string(run);
+    for (const char* run : {"0", "1"}) {
+        const auto out = dir / run;
         std::filesystem::create_directories(out);
         const std::string args = "--max-frames 300 --frames-out '" + (out / "frames").string() +
                                  "' --every 50 --video '" + (out / "v.y4m").string() + "' --audio '" +
@@ -329,12 +288,11 @@ TEST(CaptureRuns, TwoRunsWithTheSameOptionsWriteTheSameBytes)
                                  "' --log '" + (out / "log.txt").string() + "'";
         ASSERT_EQ(run_capture(args, out / "stdout.txt"), 0) << read_file(out / "stdout.txt");
     }
-    const std::vector<std::string> files = {"frames/frame_000000.png", "frames/frame_000150.png",
-                                            "frames/frame_000250.png", "v.y4m", "a.wav", "sheet.png", "log.txt"};
-    for (const std::string& name : files) {
-        const std::string first = read_file(dir / "0" / name), second = read_file(dir / "1" / name);
+    for (const char* name : {"frames/frame_000000.png", "frames/frame_000150.png", "frames/frame_000250.png",
+                             "v.y4m", "a.wav", "sheet.png", "log.txt"}) {
+        const std::string first = read_file(dir / "0" / name);
         EXPECT_FALSE(first.empty()) << name;
-        EXPECT_TRUE(first == second) << name << " differs between two runs";
+        EXPECT_TRUE(first == read_file(dir / "1" / name)) << name << " differs between two runs";
     }
     EXPECT_FALSE(std::filesystem::exists(dir / "0" / "frames" / "frame_000300.png")) << "--max-frames stops writing";
     EXPECT_FALSE(std::filesystem::exists(dir / "0" / "frames" / "frame_000049.png")) << "--every 50";
@@ -344,8 +302,7 @@ TEST(CaptureRuns, TwoRunsWithTheSameOptionsWriteTheSameBytes)
     EXPECT_EQ(video.size(), y4m_header(320, 240, false).size() + 300u * (6u + 320u * 240u * 3u / 2u));
     const std::string audio = read_file(dir / "0" / "a.wav");
     ASSERT_GE(audio.size(), 44u);
-    const std::uint32_t rate = static_cast<std::uint8_t>(audio[24]) | static_cast<std::uint8_t>(audio[25]) << 8 |
-                               static_cast<std::uint8_t>(audio[26]) << 16;
+    const std::uint32_t rate = std::uint8_t(audio[24]) | std::uint8_t(audio[25]) << 8 | std::uint8_t(audio[26]) << 16;
     EXPECT_EQ(rate, 44100u);
     EXPECT_EQ(audio.size() - 44u, 300u * (44100u / 60u) * 4u);
     std::filesystem::remove_all(dir);
@@ -354,24 +311,22 @@ TEST(CaptureRuns, TwoRunsWithTheSameOptionsWriteTheSameBytes)
 TEST(CaptureRuns, AKeyAnywhereReachesTheShutdownSoon)
 {
     const auto dir = capture_scratch_dir("keys");
-    // Frames in the song-1 intro, the fade or song-1 waits, and well into song 2.
-    const long key_frames[] = {0, 100, 3500, 4000, 6000, 9000};
     // Not shortened by a key: the logo's flash, plain frame and cross-fades
     // (32 + 1 + 128 + 128), its hold while order 4 plays (up to 384), and the
     // credits, which have no key test, for up to three orders (3 x 384).
     constexpr long most_frames_after_key = 289 + 384 + 3 * 384 + 100;
-    for (long key : key_frames) {
+    // Frames in the song-1 intro, the fade or song-1 waits, and well into song 2.
+    for (long key : {0, 100, 3500, 4000, 6000, 9000}) {
         for (const char* variant : {"", "--vox "}) {
-            const auto log_path = dir / ("log_" + std::to_string(key) + (*variant ? "_vox" : "") + ".txt");
-            const std::string args = std::string(variant) + "--key-at " + std::to_string(key) + " --log '" + log_path.string() + "'";
+            const auto log_path = dir / "log.txt";
+            const std::string args = variant + ("--key-at " + std::to_string(key)) + " --log '" + log_path.string() + "'";
             ASSERT_EQ(run_capture(args, dir / "stdout.txt"), 0) << args << "\n" << read_file(dir / "stdout.txt");
             std::string error;
             const SceneLog log = read_scene_log(log_path, error);
             ASSERT_TRUE(error.empty()) << error;
             ASSERT_FALSE(log.spans.empty());
             EXPECT_TRUE(log.shutdown_reached) << args;
-            const long last = log.spans.back().end.frame;
-            EXPECT_LE(last, key + 1 + most_frames_after_key) << args << ": " << last << " frames";
+            EXPECT_LE(log.spans.back().end.frame, key + 1 + most_frames_after_key) << args;
         }
     }
     std::filesystem::remove_all(dir);
@@ -380,11 +335,12 @@ TEST(CaptureRuns, AKeyAnywhereReachesTheShutdownSoon)
 TEST(CaptureRuns, ABadCommandLineOrUnwritableOutputFailsLoudly)
 {
     const auto dir = capture_scratch_dir("bad");
-    EXPECT_EQ(run_capture("--no-such-option", dir / "out.txt"), 2);
-    EXPECT_NE(read_file(dir / "out.txt").find("unknown option"), std::string::npos);
-    EXPECT_EQ(run_capture("--max-frames 5 --video '" + (dir / "missing" / "v.y4m").string() + "'", dir / "out.txt"), 1);
-    EXPECT_NE(read_file(dir / "out.txt").find("cannot write"), std::string::npos);
-    EXPECT_EQ(run_capture("--help", dir / "out.txt"), 0);
-    EXPECT_NE(read_file(dir / "out.txt").find("--frames-out"), std::string::npos);
+    const auto out = dir / "out.txt";
+    EXPECT_EQ(run_capture("--no-such-option", out), 2);
+    EXPECT_NE(read_file(out).find("unknown option"), std::string::npos);
+    EXPECT_EQ(run_capture("--max-frames 5 --video '" + (dir / "missing" / "v.y4m").string() + "'", out), 1);
+    EXPECT_NE(read_file(out).find("cannot write"), std::string::npos);
+    EXPECT_EQ(run_capture("--help", out), 0);
+    EXPECT_NE(read_file(out).find("--frames-out"), std::string::npos);
     std::filesystem::remove_all(dir);
 }

@@ -31,24 +31,36 @@ Position position_now()
     return {int(p & 0xFFFFu), int(p >> 16)};
 }
 
+// The show's songs, whatever music they hold: only their structure is tested.
 const char* song_path(int song)
 {
     return song == 1 ? "qd\\music\\1.xm" : "qd\\music\\2.xm";
 }
 
-void start_locked_file(const char* file, int order, std::uint32_t rate = 44100)
+void start_file(const char* file, bool locked = true, int order = 0, std::uint32_t rate = 44100)
 {
-    music_set_frame_locked(true);
+    music_set_frame_locked(locked);
     BASS_Init(-1, rate, 0, nullptr);
     music_channel = BASS_MusicLoad(0, file, 0, 0, 1);
     BASS_Start();
     BASS_MusicPlayEx(music_channel, std::uint32_t(order), -1, 1);
 }
 
-// The show's songs, whatever music they hold: only their structure is tested.
-void start_locked(int song, int order, std::uint32_t rate = 44100)
+// Plays `file` frame-locked into a WAV file for `frames` frames or to its end.
+std::string record_wav(const char* file, std::uint32_t rate, long frames = -1)
 {
-    start_locked_file(song_path(song), order, rate);
+    // Named after the test: ctest runs the tests of this file side by side.
+    const std::string wav = ::testing::TempDir() + "velmora_" +
+                            ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".wav";
+    music_set_wav_output(wav.c_str());
+    start_file(file, true, 0, rate);
+    for (long frame = 0; frame != frames && BASS_ChannelIsActive(music_channel) != 0; ++frame) music_frame_presented();
+    BASS_Free();
+    music_close_wav();
+    std::ifstream in(wav, std::ios::binary);
+    std::string bytes{std::istreambuf_iterator<char>(in), {}};
+    std::remove(wav.c_str());
+    return bytes;
 }
 
 struct MusicTest : ::testing::Test {
@@ -86,7 +98,7 @@ TEST_F(MusicTest, EveryRowOfBothSongsStartsOnItsTick)
     for (int song = 1; song <= 2; ++song) {
         SCOPED_TRACE("song " + std::to_string(song));
         const SongStructure& s = song_structure(song);
-        start_locked(song, 0);
+        start_file(song_path(song));
         long end_frame = 0;
         const auto starts = row_starts(end_frame);
         std::size_t i = 0;
@@ -101,48 +113,20 @@ TEST_F(MusicTest, EveryRowOfBothSongsStartsOnItsTick)
         EXPECT_EQ(i, starts.size());
         const long ticks = ticks_between(s, 0, int(s.orders.size()));
         EXPECT_EQ(end_frame, ticks + 1);  // the read after the last tick comes back empty
+        // Over for good at one past the last order: no loop back to the restart order.
+        for (int frame = 0; frame < 100; ++frame) music_frame_presented();
         EXPECT_EQ(position_now(), (Position{int(s.orders.size()), 0}));
+        EXPECT_EQ(music_order(), int(s.orders.size()));
+        EXPECT_EQ(music_row(), 0);
+        EXPECT_FALSE(music_status().active);
+        EXPECT_EQ(music_status().orders, s.orders.size());
         BASS_Free();
     }
 }
 
-TEST_F(MusicTest, SongOneFromOrderOneEndsAfterOrderFourteenAndReportsFifteen)
-{
-    start_locked(1, 1);
-    const SongStructure& s = song_structure(1);
-    EXPECT_EQ(position_now(), (Position{1, 0}));
-    const long heard = ticks_between(s, 1, 15);  // about 74 s
-    EXPECT_NEAR(heard / 60.0, 74.3, 0.1);
-    for (long frame = 0; frame < heard; ++frame) music_frame_presented();
-    EXPECT_EQ(position_now(), (Position{14, 37}));
-    EXPECT_NE(BASS_ChannelIsActive(music_channel), 0u);
-    music_frame_presented();
-    EXPECT_EQ(BASS_ChannelIsActive(music_channel), 0u);
-    EXPECT_EQ(position_now(), (Position{15, 0}));
-    EXPECT_EQ(music_order(), 15);
-    EXPECT_EQ(music_row(), 0);
-    const MusicStatus status = music_status();
-    EXPECT_FALSE(status.active);
-    EXPECT_EQ(status.orders, 15);
-    // It stays over: no loop back to the restart order.
-    for (int frame = 0; frame < 100; ++frame) music_frame_presented();
-    EXPECT_EQ(position_now(), (Position{15, 0}));
-}
-
-TEST_F(MusicTest, PositionSplitsIntoOrderAndRow)
-{
-    start_locked(2, 0);
-    const long frames = ticks_between(song_structure(2), 0, 3) + 6 * 45 + 1;
-    for (long frame = 0; frame < frames; ++frame) music_frame_presented();
-    const std::uint32_t p = BASS_ChannelGetPosition(music_channel);
-    EXPECT_EQ(p, 3u | 45u << 16);
-    EXPECT_EQ(music_order(), 3);
-    EXPECT_EQ(music_row(), 45);
-}
-
 TEST_F(MusicTest, HalfRateFramesAlternateAndKeepTheSongLength)
 {
-    start_locked(1, 0, 22050);
+    start_file(song_path(1), true, 0, 22050);
     const SongStructure& s = song_structure(1);
     long end_frame = 0;
     const auto starts = row_starts(end_frame);
@@ -150,16 +134,14 @@ TEST_F(MusicTest, HalfRateFramesAlternateAndKeepTheSongLength)
     // song runs 0.14 % fast, so each order starts at most a frame or so early.
     for (const auto& [frame, p] : starts) {
         if (p.row != 0) continue;
-        const long tick = ticks_between(s, 0, p.order);
-        const long expected = tick * 367 * 2 / 735;
-        EXPECT_NEAR(double(frame), double(expected), 1.0) << "order " << p.order;
+        EXPECT_NEAR(double(frame), double(ticks_between(s, 0, p.order) * 367 * 2 / 735), 1.0) << "order " << p.order;
     }
     EXPECT_NEAR(double(end_frame), ticks_between(s, 0, 15) * 367.0 / 367.5, 2.0);
 }
 
 TEST_F(MusicTest, SixtyFourQueriesWithoutAFrameAdvanceOneFrameAndCallTheHook)
 {
-    start_locked(1, 1);
+    start_file(song_path(1), true, 1);
     static int hook_calls = 0;
     hook_calls = 0;
     music_set_spin_hook([](void*) { ++hook_calls; }, nullptr);
@@ -182,23 +164,24 @@ TEST_F(MusicTest, SixtyFourQueriesWithoutAFrameAdvanceOneFrameAndCallTheHook)
 
 namespace {
 
-std::vector<std::int16_t> read_wav(const std::string& file, std::uint32_t& rate)
+// The 16-bit samples of a WAV file, its header checked against its size and rate.
+std::vector<std::int16_t> wav_samples(const std::string& bytes, std::uint32_t rate)
 {
-    std::ifstream in(file, std::ios::binary);
-    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_GE(bytes.size(), 44u);
     if (bytes.size() < 44) return {};
     auto u32 = [&](std::size_t at) {
-        return std::uint32_t(bytes[at]) | std::uint32_t(bytes[at + 1]) << 8 | std::uint32_t(bytes[at + 2]) << 16 |
-               std::uint32_t(bytes[at + 3]) << 24;
+        std::uint32_t v = 0;
+        for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(bytes[at + std::size_t(i)]);
+        return v;
     };
-    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), "RIFF");
-    EXPECT_EQ(u32(40), bytes.size() - 44);
+    EXPECT_EQ(bytes.substr(0, 4), "RIFF");
     EXPECT_EQ(u32(4), bytes.size() - 8);
-    rate = u32(24);
+    EXPECT_EQ(u32(24), rate);
+    EXPECT_EQ(u32(40), bytes.size() - 44);
     std::vector<std::int16_t> samples((bytes.size() - 44) / 2);
     for (std::size_t i = 0; i < samples.size(); ++i)
-        samples[i] = std::int16_t(bytes[44 + 2 * i] | bytes[45 + 2 * i] << 8);
+        samples[i] = std::int16_t(static_cast<unsigned char>(bytes[44 + 2 * i]) |
+                                  static_cast<unsigned char>(bytes[45 + 2 * i]) << 8);
     return samples;
 }
 
@@ -208,13 +191,9 @@ std::vector<long> onsets(const std::vector<std::int16_t>& stereo, int channel, i
     std::vector<long> found;
     long quiet = 1 << 20;
     for (std::size_t f = 0; f * 2 + 1 < stereo.size(); ++f) {
-        const int v = std::abs(int(stereo[f * 2 + std::size_t(channel)]));
-        if (v > level) {
-            if (quiet > 882) found.push_back(long(f));
-            quiet = 0;
-        } else {
-            ++quiet;
-        }
+        const bool loud = std::abs(int(stereo[f * 2 + std::size_t(channel)])) > level;
+        if (loud && quiet > 882) found.push_back(long(f));
+        quiet = loud ? 0 : quiet + 1;
     }
     return found;
 }
@@ -226,17 +205,10 @@ TEST_F(MusicTest, ClickTrackMarksEveryOrderStartLeftAndEveryCueRowRight)
     for (int song = 1; song <= 2; ++song) {
         SCOPED_TRACE("song " + std::to_string(song));
         const SongStructure& s = song_structure(song);
-        const std::string wav = ::testing::TempDir() + "velmora_clicks.wav";
         const std::string xm = ::testing::TempDir() + "velmora_clicks.xm";
         write_xm(xm, click_track_module(s));
-        music_set_wav_output(wav.c_str());
-        start_locked_file(xm.c_str(), 0);
-        while (BASS_ChannelIsActive(music_channel) != 0) music_frame_presented();
-        BASS_Free();
-        music_close_wav();
-        std::uint32_t rate = 0;
-        const std::vector<std::int16_t> audio = read_wav(wav, rate);
-        EXPECT_EQ(rate, 44100u);
+        const std::vector<std::int16_t> audio = wav_samples(record_wav(xm.c_str(), 44100), 44100);
+        std::remove(xm.c_str());
         const long ticks = ticks_between(s, 0, int(s.orders.size()));
         EXPECT_EQ(long(audio.size() / 2), (ticks + 1) * 735);  // the last, empty frame is silence
         std::vector<long> order_starts, cue_rows;
@@ -252,50 +224,32 @@ TEST_F(MusicTest, ClickTrackMarksEveryOrderStartLeftAndEveryCueRowRight)
         };
         near(onsets(audio, 0, 1000), order_starts);
         near(onsets(audio, 1, 1000), cue_rows);
-        std::remove(wav.c_str());
-        std::remove(xm.c_str());
     }
 }
 
 TEST_F(MusicTest, TheSameRunWritesTheSameWavBytes)
 {
-    std::string bytes[2];
-    for (int run = 0; run < 2; ++run) {
-        const std::string wav = ::testing::TempDir() + "velmora_same.wav";
-        music_set_wav_output(wav.c_str());
-        start_locked(2, 0, 22050);
-        for (int frame = 0; frame < 300; ++frame) music_frame_presented();
-        BASS_Free();
-        music_close_wav();
-        std::ifstream in(wav, std::ios::binary);
-        bytes[run].assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        std::remove(wav.c_str());
-    }
+    const std::string first = record_wav(song_path(2), 22050, 300);
     // 300 frames at 22,050 Hz hold exactly 110,250 sample frames.
-    EXPECT_EQ(bytes[0].size(), 44u + 110250u * 4u);
-    EXPECT_TRUE(bytes[0] == bytes[1]);
+    EXPECT_EQ(wav_samples(first, 22050).size(), 110250u * 2u);
+    EXPECT_TRUE(first == record_wav(song_path(2), 22050, 300));
 }
 
 TEST_F(MusicTest, MissingOrCorruptSongThrowsNamingTheFile)
 {
     music_set_frame_locked(true);
     BASS_Init(-1, 44100, 0, nullptr);
-    try {
-        BASS_MusicLoad(0, "qd\\music\\missing.xm", 0, 0, 1);
-        FAIL() << "no error";
-    } catch (const DynamicError& e) {
-        EXPECT_NE(std::string(e.what()).find("qd/music/missing.xm"), std::string::npos) << e.what();
-    }
     const std::string junk = ::testing::TempDir() + "velmora_junk.xm";
-    {
-        std::ofstream out(junk, std::ios::binary);
-        out << "this is not a module at all";
-    }
-    try {
-        BASS_MusicLoad(0, junk.c_str(), 0, 0, 1);
-        FAIL() << "no error";
-    } catch (const DynamicError& e) {
-        EXPECT_NE(std::string(e.what()).find(junk), std::string::npos) << e.what();
+    std::ofstream(junk, std::ios::binary) << "this is not a module at all";
+    const std::pair<std::string, std::string> files[] = {{"qd\\music\\missing.xm", "qd/music/missing.xm"},
+                                                         {junk, junk}};
+    for (const auto& [file, named] : files) {
+        try {
+            BASS_MusicLoad(0, file.c_str(), 0, 0, 1);
+            ADD_FAILURE() << "no error for " << file;
+        } catch (const DynamicError& e) {
+            EXPECT_NE(std::string(e.what()).find(named), std::string::npos) << e.what();
+        }
     }
     std::remove(junk.c_str());
     // No song: the position never moves and nothing is active.
@@ -304,19 +258,12 @@ TEST_F(MusicTest, MissingOrCorruptSongThrowsNamingTheFile)
 
 namespace {
 
-void start_real_time(int song)
+// Plays song 2 in real time for 0.6 s: rows must come one after another, at about
+// the song's pace. Loose bounds: this checks the path, not the pacing.
+void expect_rows_in_real_time()
 {
-    music_set_frame_locked(false);
-    BASS_Init(-1, 44100, 0, nullptr);
-    music_channel = BASS_MusicLoad(0, song_path(song), 0, 0, 1);
-    BASS_Start();
-    BASS_MusicPlayEx(music_channel, 0, -1, 1);
-}
-
-// Polls the position for up to `seconds`; rows must come one after another.
-int rows_seen_in_order(double seconds)
-{
-    const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    start_file(song_path(2), false);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(600);
     Position last = position_now();
     EXPECT_EQ(last, (Position{0, 0}));
     int rows = 0;
@@ -324,40 +271,30 @@ int rows_seen_in_order(double seconds)
         const Position p = position_now();
         if (!(p == last)) {
             EXPECT_EQ(p, (Position{0, last.row + 1}));
-            last = p;
             ++rows;
         }
+        last = p;
         std::this_thread::sleep_for(std::chrono::microseconds(500));
     }
-    return rows;
+    EXPECT_GE(rows, 2);
+    EXPECT_LE(rows, 7);
+    EXPECT_NE(BASS_ChannelIsActive(music_channel), 0u);
 }
 
 }  // namespace
 
-// Real time: the dummy driver is no clock, so the song is decoded silently
-// against the wall clock. Loose bounds: this checks the path, not the pacing.
-TEST_F(MusicTest, DummyDriverDecodesSilentlyOnTheWallClock)
+// The dummy driver is no clock, so the song is decoded silently against the wall
+// clock; SDL's disk driver is a real device to the player: the audio callback
+// renders, publishes row marks, and the position interpolates between callbacks.
+TEST_F(MusicTest, SilentAndDeviceOutputsReportRowsInRealTime)
 {
     setenv("SDL_AUDIODRIVER", "dummy", 1);
-    start_real_time(2);
-    const int rows = rows_seen_in_order(0.6);
-    EXPECT_GE(rows, 2);
-    EXPECT_LE(rows, 7);
-    EXPECT_NE(BASS_ChannelIsActive(music_channel), 0u);
-    unsetenv("SDL_AUDIODRIVER");
-}
-
-// SDL's disk driver is a real device to the player: the audio callback renders,
-// publishes row marks, and the position interpolates between callbacks.
-TEST_F(MusicTest, DeviceOutputReportsRowsThroughTheCallback)
-{
+    expect_rows_in_real_time();
+    BASS_Free();
     const std::string raw = ::testing::TempDir() + "velmora_disk.raw";
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", raw.c_str(), 1);
-    start_real_time(2);
-    const int rows = rows_seen_in_order(0.6);
-    EXPECT_GE(rows, 2);
-    EXPECT_LE(rows, 7);
+    expect_rows_in_real_time();
     BASS_Free();
     std::ifstream in(raw, std::ios::binary | std::ios::ate);
     // The callback's audio reached the device: 0.6 s of float stereo, give or take.

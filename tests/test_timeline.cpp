@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <sstream>
 #include <vector>
@@ -12,7 +13,7 @@
 namespace {
 
 constexpr int any = -1;
-constexpr int final_build = 1, vox_build = 2, both_builds = 3;
+constexpr int final_build = 1, vox_build = 2;
 
 // Where a span may start or end: an order (any: not checked) and a row range.
 struct PositionRule {
@@ -37,24 +38,19 @@ struct SpanRule {
     const char* why = "";
 };
 
-// The order in which the entry runs its steps and scenes, per build.
-struct Step {
-    const char* name;
-    int builds;
-};
-const std::vector<Step> show_sequence = {
-    {"open_display", both_builds},   {"start_song_1", both_builds},     {"intro_loop", both_builds},
-    {"intro_title_scene", both_builds}, {"room_scene", both_builds},    {"intro_title_scene", both_builds},
-    {"room_scene", both_builds},     {"intro_title_scene", both_builds}, {"room_scene", both_builds},
-    {"intro_title_scene", both_builds}, {"room_scene", both_builds},    {"intro_title_scene", both_builds},
-    {"first_flyby_scene", both_builds}, {"room_scene", both_builds},    {"second_flyby_scene", both_builds},
-    {"room_scene", both_builds},     {"lump_scene", both_builds},       {"fade", both_builds},
-    {"wait_song_end", both_builds},  {"song_change", both_builds},      {"fleet_scene", both_builds},
-    {"texture_tunnel_scene", both_builds}, {"logo_scene", both_builds}, {"credits_scene", both_builds},
-    {"scroller", both_builds},       {"wait_order_7", both_builds},     {"blob_scene", both_builds},
-    {"particle_scene", final_build}, {"voxel_scene", vox_build},        {"chessboard_scene", both_builds},
-    {"grit_scene", both_builds},     {"end_screens", both_builds},
-};
+// The order in which the entry runs its steps and scenes in `build`.
+std::vector<std::string> show_sequence(int build)
+{
+    std::vector<std::string> names = {"open_display", "start_song_1", "intro_loop"};
+    for (int order = 1; order <= 9; ++order) names.push_back(order % 2 != 0 ? "intro_title_scene" : "room_scene");
+    for (const char* name : {"first_flyby_scene", "room_scene", "second_flyby_scene", "room_scene", "lump_scene",
+                             "fade", "wait_song_end", "song_change", "fleet_scene", "texture_tunnel_scene",
+                             "logo_scene", "credits_scene", "scroller", "wait_order_7", "blob_scene",
+                             build == vox_build ? "voxel_scene" : "particle_scene", "chessboard_scene",
+                             "grit_scene", "end_screens"})
+        names.push_back(name);
+    return names;
+}
 
 // An order of 64 rows at speed 6 lasts 384 frames. The player reports a new
 // order one frame after its first tick has sounded, so an order-bounded span
@@ -113,31 +109,26 @@ const std::vector<SpanRule>& span_rules()
 
 bool position_fits(const PositionRule& rule, const ShowPosition& p)
 {
-    if (rule.order != any && p.order != rule.order) return false;
-    return p.row >= rule.row_min && p.row <= rule.row_max;
+    return (rule.order == any || p.order == rule.order) && p.row >= rule.row_min && p.row <= rule.row_max;
 }
 
 std::string describe(const SceneSpan& s)
 {
-    std::ostringstream text;
-    text << s.name << " from frame " << s.start.frame << " (order " << s.start.order << " row " << s.start.row
-         << ") to frame " << s.end.frame << " (order " << s.end.order << " row " << s.end.row << "), "
-         << s.end.frame - s.start.frame << " frames";
-    return text.str();
+    auto at = [](const ShowPosition& p) {
+        return "frame " + std::to_string(p.frame) + " (order " + std::to_string(p.order) + " row " + std::to_string(p.row) + ")";
+    };
+    return s.name + " from " + at(s.start) + " to " + at(s.end) + ", " + std::to_string(s.end.frame - s.start.frame) + " frames";
 }
 
 bool log_has(const SceneLog& log, const std::string& name)
 {
-    for (const SceneSpan& s : log.spans)
-        if (s.name == name) return true;
-    return false;
+    return std::any_of(log.spans.begin(), log.spans.end(), [&](const SceneSpan& s) { return s.name == name; });
 }
 
 bool needs_met(const SceneLog& log, const char* needs)
 {
     std::istringstream names(needs);
-    std::string name;
-    while (names >> name)
+    for (std::string name; names >> name;)
         if (!log_has(log, name)) return false;
     return true;
 }
@@ -166,78 +157,45 @@ std::vector<std::string> rule_failures(const SceneLog& log)
     return failures;
 }
 
-// The log's names must be the show's sequence with the steps not built yet left out.
-std::vector<std::string> sequence_failures(const SceneLog& log, int build)
+// The log's names must be the show's sequence with the steps not logged left out;
+// the message when they are not, "" when they are.
+std::string sequence_failure(const SceneLog& log, int build)
 {
-    std::vector<std::string> expected, got;
-    for (const Step& step : show_sequence)
-        if ((step.builds & build) != 0 && log_has(log, step.name)) expected.push_back(step.name);
-    for (const SceneSpan& s : log.spans) got.push_back(s.name);
-    if (expected == got) return {};
-    std::string text = "the log runs:";
-    for (const std::string& name : got) text += " " + name;
-    text += "\nexpected:";
-    for (const std::string& name : expected) text += " " + name;
-    return {text};
-}
-
-struct TimelineRuns {
-    SceneLog logs[2];  // the final build, the earlier build
-    std::string errors[2];
-};
-
-// Both builds run once, side by side, for the whole suite.
-const TimelineRuns& timeline_runs()
-{
-    static const TimelineRuns runs = [] {
-        TimelineRuns r;
-        const auto dir = capture_scratch_dir("timeline");
-        const char* args[2] = {"", "--vox "};
-        std::FILE* children[2];
-        for (int b = 0; b < 2; ++b)
-            children[b] = start_capture(std::string(args[b]) + "--log '" + (dir / ("log" + std::to_string(b))).string() + "'",
-                                        dir / ("out" + std::to_string(b)));
-        for (int b = 0; b < 2; ++b) {
-            const int status = finish_capture(children[b]);
-            if (status != 0)
-                r.errors[b] = "velmora_capture exited with " + std::to_string(status) + ":\n" +
-                              read_file(dir / ("out" + std::to_string(b)));
-            else
-                r.logs[b] = read_scene_log(dir / ("log" + std::to_string(b)), r.errors[b]);
-        }
-        std::filesystem::remove_all(dir);
-        return r;
-    }();
-    return runs;
-}
-
-void check_build(const TimelineRuns& runs, int index, int build)
-{
-    ASSERT_TRUE(runs.errors[index].empty()) << runs.errors[index];
-    const SceneLog& log = runs.logs[index];
-    ASSERT_FALSE(log.spans.empty());
-    EXPECT_TRUE(log.shutdown_reached) << "the run without a key ends by itself";
-    for (const char* step : {"open_display", "start_song_1", "intro_loop", "fade", "wait_song_end", "song_change",
-                             "scroller", "wait_order_7", "end_screens"})
-        EXPECT_TRUE(log_has(log, step)) << step;
-    for (const std::string& failure : sequence_failures(log, build)) ADD_FAILURE() << failure;
-    for (const std::string& failure : rule_failures(log)) ADD_FAILURE() << failure;
+    std::string expected, got;
+    for (const std::string& name : show_sequence(build))
+        if (log_has(log, name)) expected += " " + name;
+    for (const SceneSpan& s : log.spans) got += " " + s.name;
+    return expected == got ? "" : "the log runs:" + got + "\nexpected:" + expected;
 }
 
 }  // namespace
 
-// One test for both builds, so that their two runs share the machine's cores.
+// Both builds run side by side, so that their two runs share the machine's cores.
 TEST(Timeline, BothBuildsFollowTheSongs)
 {
-    const TimelineRuns& runs = timeline_runs();
-    {
-        SCOPED_TRACE("velmora");
-        check_build(runs, 0, final_build);
+    const auto dir = capture_scratch_dir("timeline");
+    std::FILE* children[2];
+    for (int b = 0; b < 2; ++b)
+        children[b] = start_capture(std::string(b == 0 ? "" : "--vox ") + "--log '" +
+                                        (dir / ("log" + std::to_string(b))).string() + "'",
+                                    dir / ("out" + std::to_string(b)));
+    for (int b = 0; b < 2; ++b) {
+        SCOPED_TRACE(b == 0 ? "velmora" : "velmora_vox");
+        const int status = finish_capture(children[b]);
+        std::string error = status == 0 ? "" : "velmora_capture exited with " + std::to_string(status) + ":\n" +
+                                                   read_file(dir / ("out" + std::to_string(b)));
+        const SceneLog log = status == 0 ? read_scene_log(dir / ("log" + std::to_string(b)), error) : SceneLog{};
+        if (!error.empty() || log.spans.empty()) {
+            ADD_FAILURE() << "no scene log: " << error;
+            continue;
+        }
+        const int build = b == 0 ? final_build : vox_build;
+        EXPECT_TRUE(log.shutdown_reached) << "the run without a key ends by itself";
+        for (const std::string& step : show_sequence(build)) EXPECT_TRUE(log_has(log, step)) << step;
+        EXPECT_EQ(sequence_failure(log, build), "");
+        for (const std::string& failure : rule_failures(log)) ADD_FAILURE() << failure;
     }
-    {
-        SCOPED_TRACE("velmora_vox");
-        check_build(runs, 1, vox_build);
-    }
+    std::filesystem::remove_all(dir);
 }
 
 // The checker itself: a log built by hand with one fault of each kind.
@@ -253,8 +211,8 @@ TEST(Timeline, TheCheckerCatchesWrongOrdersLengthsAndSequence)
     ASSERT_EQ(rules.size(), 2u);
     EXPECT_EQ(rules[0].rfind("fade from frame 0 (order 10 row 0) to frame 199", 0), 0u) << rules[0];
     EXPECT_EQ(rules[1].rfind("scroller from frame 199", 0), 0u) << rules[1];
-    EXPECT_EQ(sequence_failures(log, final_build).size(), 1u);
+    EXPECT_NE(sequence_failure(log, final_build), "");
     log.spans.insert(log.spans.begin(), log.spans.back());
     log.spans.pop_back();
-    EXPECT_TRUE(sequence_failures(log, final_build).empty()) << "open_display first is right";
+    EXPECT_EQ(sequence_failure(log, final_build), "") << "open_display first is right";
 }
