@@ -239,3 +239,11 @@ Mesh load_asc(const char* path, int offset_x, int offset_y, int offset_z)
     compute_corner_coordinates(mesh);
     return mesh;
 }
+
+void load_mesh(Mesh& mesh, const char* path, int offset_x, int offset_y, int offset_z, std::uint8_t mode,
+               const std::uint32_t* texture)
+{
+    mesh = load_asc(path, offset_x, offset_y, offset_z);
+    mesh.mode = mode;
+    mesh.texture = texture;
+}

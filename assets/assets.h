@@ -65,3 +65,7 @@ char* read_token(char* buffer, std::FILE* file);
 // counts are held to 1800 vertices and 2000 faces, and faces naming a vertex
 // outside the mesh are dropped. Called by the 3D scenes during set-up.
 Mesh load_asc(const char* path, int offset_x, int offset_y, int offset_z);
+
+// load_asc into `mesh`, to be drawn in `mode` with `texture`, unturned.
+void load_mesh(Mesh& mesh, const char* path, int offset_x, int offset_y, int offset_z, std::uint8_t mode,
+               const std::uint32_t* texture);

@@ -164,3 +164,14 @@ void render_object(Object3D& object)
     }
     for (int m = 0; m < mesh_count; ++m) draw_faces(object.meshes[m], view_vertices[m]);
 }
+
+void place_viewpoint(Object3D& object, int mesh_count, int x, int y, int z, int angle_x, int angle_z, int angle_y)
+{
+    object.mesh_count = mesh_count;
+    object.camera_x = x;
+    object.camera_y = y;
+    object.camera_z = z;
+    object.camera_angle_x = angle_x;
+    object.camera_angle_z = angle_z;
+    object.camera_angle_y = angle_y;
+}

@@ -57,6 +57,10 @@ struct Object3D {
     std::int32_t camera_angle_y;
 };
 
+// Sets how many of its meshes `object` draws and its viewpoint.
+void place_viewpoint(Object3D& object, int mesh_count, int x, int y, int z, int angle_x = 0, int angle_z = 0,
+                     int angle_y = 0);
+
 // Rotates position and normal about X by angle_x, then about Y by angle_y, then
 // about Z by angle_z (angles passed in storage order X, Z, Y), with the sines of
 // sincos_table. Angles outside 0 .. 360 are taken modulo 360. Called by the

@@ -162,16 +162,8 @@ int pole_offset(int radius, long long p, bool cosine)
 
 void set_up_blob()
 {
-    Mesh& blob = blob_object.meshes[0];
-    blob = load_asc("qd\\3d\\blup6.asc", 0, 0, 0);
-    blob.texture = environment_texture;
-    blob.mode = mode_env_mapped;
-    blob.angle_x = blob.angle_z = blob.angle_y = 0;
-    blob_object.mesh_count = 1;
-    blob_object.camera_x = -20;
-    blob_object.camera_y = 0;
-    blob_object.camera_z = -150;
-    blob_object.camera_angle_x = blob_object.camera_angle_z = blob_object.camera_angle_y = 0;
+    load_mesh(blob_object.meshes[0], "qd\\3d\\blup6.asc", 0, 0, 0, mode_env_mapped, environment_texture);
+    place_viewpoint(blob_object, 1, -20, 0, -150);
 }
 
 // The order's effect, drawn into the frame just presented as the next frame's background.

@@ -39,22 +39,9 @@ inline std::uint32_t darken(std::uint32_t texel, int shade)
 
 void set_up_floor_object()
 {
-    floor_object.meshes[0] = load_asc("qd\\3d\\bollar.asc", 0, 0, 0);
-    floor_object.meshes[1] = load_asc("qd\\3d\\cia.asc", 0, 0, 0);
-    floor_object.meshes[0].texture = sten_texture;
-    floor_object.meshes[1].texture = minenv3_texture;
-    for (int m = 0; m < 2; ++m) {
-        Mesh& mesh = floor_object.meshes[m];
-        mesh.mode = mode_env_mapped;
-        mesh.angle_x = mesh.angle_z = mesh.angle_y = 0;
-    }
-    floor_object.mesh_count = 2;
-    floor_object.camera_x = 0;
-    floor_object.camera_y = -1000;
-    floor_object.camera_z = -1500;
-    floor_object.camera_angle_x = 20;
-    floor_object.camera_angle_z = 0;
-    floor_object.camera_angle_y = 0;
+    load_mesh(floor_object.meshes[0], "qd\\3d\\bollar.asc", 0, 0, 0, mode_env_mapped, sten_texture);
+    load_mesh(floor_object.meshes[1], "qd\\3d\\cia.asc", 0, 0, 0, mode_env_mapped, minenv3_texture);
+    place_viewpoint(floor_object, 2, 0, -1000, -1500, 20);
 }
 
 // Four flares on a circle of radius 140 about the centre; those near the bottom

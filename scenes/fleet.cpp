@@ -57,19 +57,12 @@ void set_up_meshes()
 {
     for (int slot = 0; slot < 7; ++slot) {
         const ShipStart& start = ship_starts[slot];
-        Mesh& mesh = fleet_object.meshes[slot];
-        mesh = load_asc(start.mesh, start.x, start.y, start.z);
-        mesh.mode = mode_textured;
-        mesh.angle_x = mesh.angle_z = mesh.angle_y = 0;
-        mesh.texture = ship_texture;
+        load_mesh(fleet_object.meshes[slot], start.mesh, start.x, start.y, start.z, mode_textured, ship_texture);
     }
     Mesh& shuttle = fleet_object.meshes[shuttle_slot];
-    shuttle = load_asc("qd\\3d\\shuttle.asc", 0, 0, -150);
-    shuttle.mode = mode_textured;
+    load_mesh(shuttle, "qd\\3d\\shuttle.asc", 0, 0, -150, mode_textured, shuttle_texture);
     shuttle.angle_x = 90;
-    shuttle.angle_z = 0;
     shuttle.angle_y = 270;
-    shuttle.texture = shuttle_texture;
 
     Mesh& flare = fleet_object.meshes[flare_slot];
     flare = make_quad(50, 0, 0, -195, 0);
@@ -81,13 +74,7 @@ void set_up_meshes()
 
 void set_up_viewpoint()
 {
-    fleet_object.mesh_count = 9;
-    fleet_object.camera_x = 0;
-    fleet_object.camera_y = 0;
-    fleet_object.camera_z = -300;
-    fleet_object.camera_angle_x = 0;
-    fleet_object.camera_angle_z = 10;
-    fleet_object.camera_angle_y = 0;
+    place_viewpoint(fleet_object, 9, 0, 0, -300, 0, 10);
 }
 
 void fill_frame(std::uint32_t colour, int count)

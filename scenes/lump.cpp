@@ -31,23 +31,14 @@ constexpr Offset ship_starts[ship_count] = {{8, 2, -2}, {2, 4, -3}, {-5, 2, -1},
 std::uint32_t ship_texture[65536];
 std::uint32_t planet_texture[65536];
 
-void set_up_mesh(Mesh& mesh, const char* path, Offset offset, const std::uint32_t* texture)
-{
-    mesh = load_asc(path, offset.x, offset.y, offset.z);
-    mesh.mode = mode_textured;
-    mesh.angle_x = mesh.angle_z = mesh.angle_y = 0;
-    mesh.texture = texture;
-}
-
 void set_up_lump_object()
 {
-    set_up_mesh(lump_object.meshes[planet_slot], "qd\\3d\\planet.asc", {0, 0, 0}, planet_texture);
-    for (int s = 0; s < ship_count; ++s)
-        set_up_mesh(lump_object.meshes[s], "qd\\3d\\metroid.asc", ship_starts[s], ship_texture);
-    lump_object.mesh_count = planet_slot + 1;
-    lump_object.camera_x = lump_object.camera_y = 0;
-    lump_object.camera_z = -2500;
-    lump_object.camera_angle_x = lump_object.camera_angle_z = lump_object.camera_angle_y = 0;
+    load_mesh(lump_object.meshes[planet_slot], "qd\\3d\\planet.asc", 0, 0, 0, mode_textured, planet_texture);
+    for (int s = 0; s < ship_count; ++s) {
+        const Offset start = ship_starts[s];
+        load_mesh(lump_object.meshes[s], "qd\\3d\\metroid.asc", start.x, start.y, start.z, mode_textured, ship_texture);
+    }
+    place_viewpoint(lump_object, planet_slot + 1, 0, 0, -2500);
 }
 
 // Geometric growth from the planet's centre: the ships rush at the viewer.

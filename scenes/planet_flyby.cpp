@@ -32,26 +32,10 @@ void build_flyby_object()
     load_texture("qd\\gfx\\textures\\planet3.pcx", planet_texture);
     load_texture("qd\\gfx\\textures\\shutex4a.pcx", shuttle_texture);
 
-    flyby_object.meshes[planet] = load_asc("qd\\3d\\planet.asc", 250, 0, 1400);
-    planet_mesh().mode = mode_textured;
-    planet_mesh().texture = planet_texture;
-    planet_mesh().angle_x = planet_mesh().angle_z = planet_mesh().angle_y = 0;
-
-    flyby_object.meshes[shuttle] = load_asc("qd\\3d\\shuttle.asc", 0, 0, 1200);
-    shuttle_mesh().mode = mode_textured;
-    shuttle_mesh().texture = shuttle_texture;
-    shuttle_mesh().angle_x = 0;
+    load_mesh(planet_mesh(), "qd\\3d\\planet.asc", 250, 0, 1400, mode_textured, planet_texture);
+    load_mesh(shuttle_mesh(), "qd\\3d\\shuttle.asc", 0, 0, 1200, mode_textured, shuttle_texture);
     shuttle_mesh().angle_z = 270;
     shuttle_mesh().angle_y = 90;
-}
-
-void place_camera(int mesh_count, int x, int y, int z)
-{
-    flyby_object.mesh_count = mesh_count;
-    flyby_object.camera_x = x;
-    flyby_object.camera_y = y;
-    flyby_object.camera_z = z;
-    flyby_object.camera_angle_x = flyby_object.camera_angle_z = flyby_object.camera_angle_y = 0;
 }
 
 void draw_and_present()
@@ -96,7 +80,7 @@ inline std::uint32_t fade_towards_white(std::uint32_t pixel)
 void first_flyby_scene()
 {
     build_flyby_object();
-    place_camera(1, -1200, 0, -2000);
+    place_viewpoint(flyby_object, 1, -1200, 0, -2000);
     std::uint32_t* const frame = screen;
 
     if (music_row() < flight_end_row) {
@@ -123,7 +107,7 @@ void second_flyby_scene()
 {
     load_pcx("qd\\gfx\\bak\\stbk1.pcx", background_picture);
     build_flyby_object();
-    place_camera(2, 0, 0, 0);
+    place_viewpoint(flyby_object, 2, 0, 0, 0);
     std::uint32_t* const frame = screen;
 
     for (int n = 0; n < second_flyby_frames; ++n) {

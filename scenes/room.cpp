@@ -24,25 +24,9 @@ constexpr int tumble_step = 3;
 
 void set_up_meshes()
 {
-    Mesh& inner = room_object.meshes[0];
-    inner = load_asc("qd\\3d\\inne.asc", 0, 0, 0);
-    inner.mode = mode_env_mapped;
-    inner.texture = gold_texture;
-    inner.angle_x = inner.angle_z = inner.angle_y = 0;
-
-    Mesh& outer = room_object.meshes[1];
-    outer = load_asc("qd\\3d\\ute.asc", 0, 0, 0);
-    outer.mode = mode_half_blend;
-    outer.texture = gold2_texture;
-    outer.angle_x = outer.angle_z = outer.angle_y = 0;
-
-    room_object.mesh_count = 2;
-    room_object.camera_x = 0;
-    room_object.camera_y = 0;
-    room_object.camera_z = -550;
-    room_object.camera_angle_x = 0;
-    room_object.camera_angle_z = 0;
-    room_object.camera_angle_y = 0;
+    load_mesh(room_object.meshes[0], "qd\\3d\\inne.asc", 0, 0, 0, mode_env_mapped, gold_texture);
+    load_mesh(room_object.meshes[1], "qd\\3d\\ute.asc", 0, 0, 0, mode_half_blend, gold2_texture);
+    place_viewpoint(room_object, 2, 0, 0, -550);
 }
 
 void tumble(Mesh& mesh)
