@@ -2,6 +2,8 @@
 // encoded, header skipped unread.
 #include "assets.h"
 
+#include <cstddef>
+
 namespace {
 
 constexpr int plane_line = picture_width;                       // 320 bytes per plane line
@@ -33,14 +35,35 @@ struct DecodePosition {
     }
 };
 
+// The file read in blocks: a picture is decoded byte by byte, and one library
+// call per byte cost more than the decoding itself.
+struct BlockReader {
+    std::FILE* file = nullptr;
+    std::size_t at = 0, filled = 0;
+    std::uint8_t block[16384];
+
+    int next()
+    {
+        if (at == filled) {
+            filled = std::fread(block, 1, sizeof block, file);
+            at = 0;
+            if (filled == 0) return EOF;
+        }
+        return block[at++];
+    }
+};
+
 bool decode(std::FILE* file)
 {
+    static BlockReader in;
+    in.file = file;
+    in.at = in.filled = 0;
     DecodePosition at;
     while (at.stored < decoded_bytes) {
-        const int byte = std::getc(file);
+        const int byte = in.next();
         if (byte == EOF) return false;
         if ((byte & 0xC0) == 0xC0) {
-            const int value = std::getc(file);
+            const int value = in.next();
             if (value == EOF) return false;
             for (int count = byte & 0x3F; count > 0; --count) at.store(static_cast<std::uint8_t>(value));
         } else {
