@@ -4,9 +4,9 @@
 
 #include <cmath>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <numeric>
-#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -16,8 +16,8 @@
 
 namespace {
 
-// stored_coordinates: drawn in modes 3 or 7; faceted: split per face, otherwise welded
-// and smooth; convex_parts: every part convex or star-shaped about its centre.
+// stored_coordinates: drawn in modes 3 or 7; faceted: split per face, otherwise welded and smooth;
+// convex_parts: every part convex or star-shaped about its centre.
 struct MeshRules {
     const char* name;
     double radius_min, radius_max;
@@ -55,33 +55,20 @@ P face_centre(const Face& f) { return (position(f.a) + position(f.b) + position(
 
 const Mesh& load(const std::string& name) { return mesh = load_asc(("qd\\3d\\" + name + ".asc").c_str(), 0, 0, 0); }
 
-// Nearest, mean and farthest vertex distance from the origin.
-struct Radii { double nearest, mean, farthest; };
+// Nearest, mean and farthest vertex distance from the origin, and the nearest face plane.
+struct Radii { double nearest, mean, farthest, plane; };
 Radii radii(const Mesh& m)
 {
-    Radii r{1e300, 0, 0};
+    Radii r{1e300, 0, 0, 1e300};
     for (int i = 0; i < m.vertex_count; ++i) {
         const double d = norm(position(i));
-        r = {std::min(r.nearest, d), r.mean + d / m.vertex_count, std::max(r.farthest, d)};
+        r = {std::min(r.nearest, d), r.mean + d / m.vertex_count, std::max(r.farthest, d), r.plane};
     }
-    return r;
-}
-
-double smallest_plane_distance(const Mesh& m)
-{
-    double d = 1e300;
     for (int j = 0; j < m.face_count; ++j) {
         const P n = face_normal(m.faces[j]);
-        d = std::min(d, std::abs(dot(n, position(m.faces[j].a))) / norm(n));
+        r.plane = std::min(r.plane, std::abs(dot(n, position(m.faces[j].a))) / norm(n));
     }
-    return d;
-}
-
-// Union-find over position ids: the connected parts of a mesh.
-int find(std::vector<int>& parent, int i)
-{
-    while (parent[i] != i) i = parent[i] = parent[parent[i]];
-    return i;
+    return r;
 }
 
 class ForgeMesh : public ::testing::TestWithParam<MeshRules> {};
@@ -91,41 +78,42 @@ TEST_P(ForgeMesh, KeepsItsBudgetAndIsClosedOutwardAndWithoutDegenerateOrUnusedPa
     const MeshRules& r = GetParam();
     const Mesh& m = load(r.name);
     EXPECT_TRUE(m.face_count >= r.faces_min && m.face_count <= r.faces_max) << m.face_count;
-    EXPECT_GT(m.vertex_count, 3);
-    EXPECT_LE(m.vertex_count, std::min(r.vertices_max, max_vertices));
+    EXPECT_TRUE(m.vertex_count > 3 && m.vertex_count <= std::min(r.vertices_max, max_vertices)) << m.vertex_count;
     const double radius = radii(m).farthest;
     EXPECT_TRUE(radius >= r.radius_min && radius <= r.radius_max) << radius;
 
-    // Closure is a matter of positions (faceted meshes repeat each corner once per
-    // face): vertices sharing a position get one id.
+    // Closure is a matter of positions (faceted meshes repeat each corner per face): one id per position.
     std::map<std::tuple<float, float, float>, int> ids;
     std::vector<int> id(m.vertex_count), uses(m.vertex_count, 0);
     for (int i = 0; i < m.vertex_count; ++i)
         id[i] = ids.emplace(std::tuple{m.vertices[i].x, m.vertices[i].y, m.vertices[i].z}, ids.size()).first->second;
     std::map<std::pair<int, int>, int> edges;
-    std::vector<int> parent(ids.size());
+    std::vector<int> parent(ids.size());  // union-find over position ids: the connected parts
     std::iota(parent.begin(), parent.end(), 0);
-    double shortest_edge = 1e300;
+    const auto find = [&parent](int i) {
+        while (parent[i] != i) i = parent[i] = parent[parent[i]];
+        return i;
+    };
     for (int j = 0; j < m.face_count; ++j) {
         const int c[3] = {m.faces[j].a, m.faces[j].b, m.faces[j].c};
         for (int k = 0; k < 3; ++k) {
             const int next = c[(k + 1) % 3];
-            ++uses[c[k]];
-            ++edges[{id[c[k]], id[next]}];
-            parent[find(parent, id[c[k]])] = find(parent, id[next]);
-            shortest_edge = std::min(shortest_edge, norm(position(c[k]) - position(next)));
+            ++uses[c[k]], ++edges[{id[c[k]], id[next]}];
+            parent[find(id[c[k]])] = find(id[next]);
+            ASSERT_GE(norm(position(c[k]) - position(next)), 2.0) << "face " << j << " has a tiny edge";
         }
         ASSERT_GT(norm(face_normal(m.faces[j])), 2.0) << "face " << j << " is degenerate";
     }
-    EXPECT_GE(shortest_edge, 2.0);
+    std::map<int, std::pair<P, int>> corners;  // per part (connected piece): sum of positions, count
     for (int i = 0; i < m.vertex_count; ++i) {
         ASSERT_GT(uses[i], 0) << "vertex " << i << " is unused";
         ASSERT_TRUE(!r.faceted || uses[i] == 1) << "vertex " << i << " is shared: not split";
         const Vertex& v = m.vertices[i];
         ASSERT_NEAR(std::sqrt(v.nx * v.nx + v.ny * v.ny + v.nz * v.nz), 1.0, 1e-3) << "vertex " << i;
-        // The reader's u = trunc(128 - 128 nx) & 255 wraps to 0 only at nx = -1 (v likewise);
-        // the other meshes are environment-mapped every frame.
+        // The reader's u = trunc(128 - 128 nx) & 255 wraps to 0 only at nx = -1 (v likewise).
         ASSERT_TRUE(!r.stored_coordinates || (v.nx > -0.9999f && v.ny > -0.9999f)) << "vertex " << i;
+        auto& [sum, count] = corners[find(id[i])];
+        sum = sum + position(i), ++count;
     }
     EXPECT_TRUE(r.faceted || int(ids.size()) == m.vertex_count) << "has unwelded seams";
     for (const auto& [edge, count] : edges) {  // each edge once each way
@@ -133,17 +121,11 @@ TEST_P(ForgeMesh, KeepsItsBudgetAndIsClosedOutwardAndWithoutDegenerateOrUnusedPa
         ASSERT_TRUE(edges.count({edge.second, edge.first})) << "open at " << edge.first << "-" << edge.second;
     }
 
-    // Per part (connected piece): positive signed volume, and for convex or
-    // star-shaped parts every face turned away from the part's centre.
+    // Each part has a positive signed volume, and convex or star-shaped parts turn every face from their centre.
     std::map<int, double> volume;
-    std::map<int, std::pair<P, int>> corners;  // sum of positions, count
-    for (int i = 0; i < m.vertex_count; ++i) {
-        auto& [sum, count] = corners[find(parent, id[i])];
-        sum = sum + position(i), ++count;
-    }
     for (int j = 0; j < m.face_count; ++j) {
         const Face& f = m.faces[j];
-        const int part = find(parent, id[f.a]);
+        const int part = find(id[f.a]);
         volume[part] += dot(position(f.a), cross(position(f.b), position(f.c))) / 6.0;
         const P centre = corners[part].first * (1.0 / corners[part].second);
         ASSERT_TRUE(!r.convex_parts || dot(face_normal(f), face_centre(f) - centre) > 0.0)
@@ -164,18 +146,6 @@ std::pair<double, double> extent(const Mesh& m, P axis)
     return e;
 }
 
-// Area-weighted centre of the surface along an axis: the wings sit behind.
-double surface_centre(const Mesh& m, P axis)
-{
-    double area = 0, sum = 0;
-    for (int j = 0; j < m.face_count; ++j) {
-        const double a = norm(face_normal(m.faces[j]));
-        area += a;
-        sum += a * dot(face_centre(m.faces[j]), axis);
-    }
-    return sum / area;
-}
-
 TEST(ForgeMeshes, CraftPointWhereTheirScenesFlyThem)
 {
     struct Craft { const char* name; P nose, top; bool symmetric_top; };
@@ -187,7 +157,12 @@ TEST(ForgeMeshes, CraftPointWhereTheirScenesFlyThem)
     for (const Craft& c : crafts) {
         const Mesh& m = load(c.name);
         EXPECT_GT(extent(m, c.nose).second, 42.0) << c.name;
-        EXPECT_LT(surface_centre(m, c.nose), 0.0) << c.name << ": wings behind the middle";
+        double area = 0, centre = 0;  // area-weighted centre of the surface along the nose
+        for (int j = 0; j < m.face_count; ++j) {
+            const double a = norm(face_normal(m.faces[j]));
+            area += a, centre += a * dot(face_centre(m.faces[j]), c.nose);
+        }
+        EXPECT_LT(centre / area, 0.0) << c.name << ": wings behind the middle";
         const auto [bottom, top] = extent(m, c.top);
         EXPECT_TRUE(c.symmetric_top || top > -bottom + 4.0) << c.name << ": fins on top " << top << " " << bottom;
     }
@@ -199,26 +174,23 @@ TEST(ForgeMeshes, NestedMeshesKeepClearOfEachOther)
 {
     // The knot tumbles inside the shell (same angles, same origin) with room to spare.
     const double knot = radii(load("inne")).farthest;
-    EXPECT_GE(smallest_plane_distance(load("ute")), knot + 30.0);
+    EXPECT_GE(radii(load("ute")).plane, knot + 30.0);
     // The star turns on its own inside the ring of balls: clear at every angle.
     const double star = radii(load("cia")).farthest;
     EXPECT_LT(star + 5.0, radii(load("bollar")).nearest);
     // The planet hides the six ships at its centre (offsets up to about 10).
     const double ship = radii(load("metroid")).farthest;
-    EXPECT_GT(smallest_plane_distance(load("planet")), ship + 12.0);
+    EXPECT_GT(radii(load("planet")).plane, ship + 12.0);
     // The blob (at most 70 by its rules) stays clear of the near limit at its closest view (distance 110).
     EXPECT_NEAR(radii(load("blup6")).mean, 45.0, 4.0);
 }
 
-std::string file_bytes(const std::string& path)
-{
-    std::stringstream s;
-    s << std::ifstream(path, std::ios::binary).rdbuf();
-    return s.str();
-}
-
 TEST(ForgeMeshes, AreTheSameOnEveryRun)
 {
+    const auto file_bytes = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
     const std::string a = ::testing::TempDir() + "velmora_meshes_a", b = ::testing::TempDir() + "velmora_meshes_b";
     write_meshes(a);
     write_meshes(b);
