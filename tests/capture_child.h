@@ -15,8 +15,8 @@
 // A fresh, empty folder for one test's files.
 inline std::filesystem::path capture_scratch_dir(const std::string& name)
 {
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() /
-                                      ("velmora_capture_" + std::to_string(::getpid()) + "_" + name);
+    const auto dir = std::filesystem::temp_directory_path() /
+                     ("velmora_capture_" + std::to_string(::getpid()) + "_" + name);
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     return dir;
@@ -24,22 +24,17 @@ inline std::filesystem::path capture_scratch_dir(const std::string& name)
 
 inline std::string read_file(const std::filesystem::path& path)
 {
-    std::ifstream in(path, std::ios::binary);
     std::ostringstream bytes;
-    bytes << in.rdbuf();
+    bytes << std::ifstream(path, std::ios::binary).rdbuf();
     return bytes.str();
 }
 
-// The command line that runs the tool quietly with `arguments`, stdout into `out`.
-inline std::string capture_command(const std::string& arguments, const std::filesystem::path& out)
-{
-    return std::string("'") + VELMORA_CAPTURE + "' --quiet " + arguments + " > '" + out.string() + "' 2>&1";
-}
-
-// Starts the tool without waiting, so that two runs share the machine's cores.
+// Starts the tool quietly with `arguments`, its output into `out`, without waiting (two runs can share the cores).
 inline std::FILE* start_capture(const std::string& arguments, const std::filesystem::path& out)
 {
-    return ::popen(capture_command(arguments, out).c_str(), "r");
+    const std::string command = std::string("'") + VELMORA_CAPTURE + "' --quiet " + arguments + " > '" +
+                                out.string() + "' 2>&1";
+    return ::popen(command.c_str(), "r");
 }
 
 // Waits for the tool and returns its exit status (-1 if it did not exit normally).

@@ -17,6 +17,7 @@
 #include <cmath>
 #include <random>
 #include <set>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -25,7 +26,13 @@ bool parse(std::vector<const char*> args, CaptureOptions& options, std::string& 
 {
     args.insert(args.begin(), "velmora_capture");
     options = CaptureOptions{};
+    error.clear();
     return parse_capture_options(static_cast<int>(args.size()), args.data(), options, error);
+}
+
+bool has(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
 }
 
 std::uint32_t rgb(int r, int g, int b)
@@ -35,7 +42,7 @@ std::uint32_t rgb(int r, int g, int b)
 
 }  // namespace
 
-TEST(CaptureOptions, ReadsEveryOptionAndSelectsFramesByRangeAndStep)
+TEST(CaptureOptions, ReadsEveryOptionSelectsFramesAndRejectsBadCommandLinesWithAMessage)
 {
     CaptureOptions o;
     std::string error;
@@ -45,15 +52,12 @@ TEST(CaptureOptions, ReadsEveryOptionAndSelectsFramesByRangeAndStep)
                        "--bench-json", "b.json", "--max-frames", "300", "--quiet"},
                       o, error))
         << error;
-    EXPECT_TRUE(o.vox && o.video_444);
-    EXPECT_EQ(o.menu_key, 'C');
+    EXPECT_TRUE(o.vox && o.video_444 && writes_files(o));
+    EXPECT_TRUE(o.bench) << "--bench-json implies --bench";
+    EXPECT_EQ(std::make_tuple(o.menu_key, o.max_frames), std::make_tuple('C', 300L));
     EXPECT_EQ(o.key_frames, (std::vector<long>{90, 12}));
     ASSERT_EQ(o.key_after.size(), 1u);
-    EXPECT_EQ(o.key_after[0].scene, "end_screens");
-    EXPECT_EQ(o.key_after[0].frames, 60);
-    EXPECT_TRUE(o.bench) << "--bench-json implies --bench";
-    EXPECT_EQ(o.max_frames, 300);
-    EXPECT_TRUE(writes_files(o));
+    EXPECT_EQ(o.key_after[0].scene + ":" + std::to_string(o.key_after[0].frames), "end_screens:60");
     std::vector<long> picked;
     for (long f = 0; f < 200; ++f)
         if (frame_selected(o, f)) picked.push_back(f);
@@ -63,10 +67,7 @@ TEST(CaptureOptions, ReadsEveryOptionAndSelectsFramesByRangeAndStep)
     EXPECT_EQ(o.menu_key, 'B') << "the default answer";
     EXPECT_FALSE(writes_files(o)) << "a log alone gets no progress bar";
     EXPECT_FALSE(frame_selected(o, 0)) << "no frames without --frames-out";
-}
 
-TEST(CaptureOptions, RejectsBadCommandLinesWithAMessage)
-{
     const std::vector<std::vector<const char*>> bad = {
         {"--bogus"},          {"--key-at"},         {"--key-at", "-3"},     {"--key-at", "12x"},
         {"--menu-key", "D"},  {"--menu-key", "BB"}, {"--every", "0"},       {"--frames-out", "d", "--range", "9-3"},
@@ -74,15 +75,14 @@ TEST(CaptureOptions, RejectsBadCommandLinesWithAMessage)
         {"--video", ""},      {"--every", "99999999999999999999999", "--frames-out", "d"},
         {"--mesh", "m.asc"}};
     for (const auto& args : bad) {
-        CaptureOptions o;
-        std::string error;
         EXPECT_FALSE(parse(args, o, error)) << args[0];
         EXPECT_FALSE(error.empty()) << args[0];
     }
 }
 
-// Limited-range BT.601 in floating point is the reference for the integer version.
-TEST(Y4mVideo, ConvertsWithinOneStepOfTheBt601FormulaOnRandomColours)
+// Limited-range BT.601 in floating point is the reference for the integer version;
+// chroma is one value per 2x2 block (the block's mean colour) or per pixel.
+TEST(Y4mVideo, ConvertsWithinOneStepOfBt601AndAveragesChromaOverTwoByTwoBlocks)
 {
     std::mt19937 random(7);
     for (int i = 0; i < 20000; ++i) {
@@ -91,32 +91,25 @@ TEST(Y4mVideo, ConvertsWithinOneStepOfTheBt601FormulaOnRandomColours)
         EXPECT_NEAR(blue_chroma_of(r, g, b), 128.0 + (-37.945 * r - 74.494 * g + 112.439 * b) / 256.0, 1.0);
         EXPECT_NEAR(red_chroma_of(r, g, b), 128.0 + (112.439 * r - 94.154 * g - 18.285 * b) / 256.0, 1.0);
     }
-    EXPECT_EQ(luma_of(0), 16);
-    EXPECT_EQ(luma_of(0xFFFFFF), 235);
-    EXPECT_EQ(blue_chroma_of(255, 255, 255), 128);
-    EXPECT_EQ(red_chroma_of(0, 0, 0), 128);
-}
+    EXPECT_EQ((std::vector<int>{luma_of(0), luma_of(0xFFFFFF), blue_chroma_of(255, 255, 255), red_chroma_of(0, 0, 0)}),
+              (std::vector<int>{16, 235, 128, 128}));
 
-TEST(Y4mVideo, PlanesAreFullOrAveragedOverTwoByTwoBlocks)
-{
-    // A 4x2 image: the left 2x2 block four different colours, the right one grey.
+    // A 4x2 image: the left 2x2 block four colours whose mean is (510 / 4, rounded) 128 each, the right one grey.
     const std::uint32_t image[8] = {rgb(255, 0, 0), rgb(0, 255, 0), rgb(90, 90, 90), rgb(90, 90, 90),
                                     rgb(0, 0, 255), rgb(255, 255, 255), rgb(90, 90, 90), rgb(90, 90, 90)};
     std::vector<std::uint8_t> planes;
     y4m_frame_planes(image, 4, 2, false, planes);
     ASSERT_EQ(planes.size(), 8u + 2u + 2u);
     for (int i = 0; i < 8; ++i) EXPECT_EQ(planes[std::size_t(i)], luma_of(image[i]));
-    // Mean of the block: (510 / 4, 510 / 4, 510 / 4) rounds to 128 each.
     EXPECT_EQ(std::vector<std::uint8_t>(planes.begin() + 8, planes.end()),
               (std::vector<std::uint8_t>{blue_chroma_of(128, 128, 128), blue_chroma_of(90, 90, 90),
                                          red_chroma_of(128, 128, 128), red_chroma_of(90, 90, 90)}));
-
     y4m_frame_planes(image, 4, 2, true, planes);
     ASSERT_EQ(planes.size(), 24u);
     EXPECT_EQ(planes[8], blue_chroma_of(255, 0, 0));
     EXPECT_EQ(planes[16 + 5], red_chroma_of(255, 255, 255));
     EXPECT_EQ(y4m_header(320, 240, false), "YUV4MPEG2 W320 H240 F60:1 Ip A1:1 C420jpeg XCOLORRANGE=LIMITED\n");
-    EXPECT_EQ(y4m_header(320, 240, true), "YUV4MPEG2 W320 H240 F60:1 Ip A1:1 C444 XCOLORRANGE=LIMITED\n");
+    EXPECT_TRUE(has(y4m_header(320, 240, true), " C444 "));
 }
 
 TEST(SceneLogRecord, EachTraceEndsTheSpanBeforeItAndTheTextFormRoundTrips)
@@ -130,18 +123,15 @@ TEST(SceneLogRecord, EachTraceEndsTheSpanBeforeItAndTheTextFormRoundTrips)
     ASSERT_EQ(log.spans.size(), 3u);
     EXPECT_TRUE(log.shutdown_reached);
     EXPECT_EQ(log.spans[1].name, "room_scene") << "names stay one word";
-    EXPECT_EQ(log.spans[0].end.frame, 384);
-    EXPECT_EQ(log.spans[1].end.order, 10);
-    EXPECT_EQ(log.spans[2].end.frame, 900);
+    EXPECT_EQ(std::make_tuple(log.spans[0].end.frame, log.spans[1].end.order, log.spans[2].end.frame),
+              std::make_tuple(384L, 10, 900L));
 
     SceneLog back;
     std::string error;
     ASSERT_TRUE(parse_scene_log(scene_log_text(log), back, error)) << error;
     ASSERT_EQ(back.spans.size(), 3u);
     EXPECT_TRUE(back.shutdown_reached);
-    EXPECT_EQ(back.spans[1].name, "room_scene");
-    EXPECT_EQ(back.spans[2].start.frame, 700);
-    EXPECT_EQ(back.spans[1].end.row, 5);
+    EXPECT_EQ(std::make_tuple(back.spans[2].start.frame, back.spans[1].end.row), std::make_tuple(700L, 5));
     EXPECT_EQ(scene_log_text(back), scene_log_text(log));
 
     SceneLog open;  // no shutdown: the last span ends where the run stopped
@@ -150,9 +140,9 @@ TEST(SceneLogRecord, EachTraceEndsTheSpanBeforeItAndTheTextFormRoundTrips)
     EXPECT_FALSE(open.shutdown_reached);
     EXPECT_EQ(open.spans[0].end.frame, 20);
     EXPECT_FALSE(parse_scene_log(scene_log_text(open), back, error) && back.shutdown_reached);
-    EXPECT_FALSE(parse_scene_log("fade 1 2 3 4 5\n", back, error));
-    EXPECT_FALSE(parse_scene_log("fade 1 2 3 4 5 6 7\n", back, error));
-    EXPECT_NE(error.find("line 1"), std::string::npos);
+    EXPECT_FALSE(parse_scene_log("fade 1 2 3 4 5 6 7\n", back, error) ||
+                 parse_scene_log("fade 1 2 3 4 5\n", back, error));
+    EXPECT_TRUE(has(error, "line 1"));
 }
 
 TEST(BenchStatistics, MedianPercentileAndRatios)
@@ -160,12 +150,9 @@ TEST(BenchStatistics, MedianPercentileAndRatios)
     EXPECT_EQ(median_of({}), 0.0);
     EXPECT_EQ(median_of({5.0, 1.0, 3.0}), 3.0);
     EXPECT_EQ(median_of({4.0, 1.0, 3.0, 2.0}), 2.5);
-    std::vector<double> hundred, thousand;
+    std::vector<double> hundred;
     for (int i = 100; i >= 1; --i) hundred.push_back(i);
-    for (int i = 1; i <= 1000; ++i) thousand.push_back(i);
     EXPECT_EQ(percentile_of(hundred, 99.0), 99.0);
-    EXPECT_EQ(percentile_of(thousand, 99.0), 990.0);
-    EXPECT_EQ(percentile_of({7.0}, 99.0), 7.0);
     EXPECT_EQ(percentile_of({1.0, 2.0}, 99.0), 2.0);
     EXPECT_EQ(percentile_of({}, 99.0), 0.0);
 
@@ -175,15 +162,13 @@ TEST(BenchStatistics, MedianPercentileAndRatios)
     scene_times(scenes, "fleet_scene").calls = 2;  // found again, not added
     ASSERT_EQ(scenes.size(), 2u) << "one entry per name";
     const BenchReport report = make_bench_report(scenes, {0.5, 0.4, 0.6});
-    EXPECT_EQ(report.rows[0].frames, 3);
-    EXPECT_DOUBLE_EQ(report.rows[0].median_ms, 3.0);
-    EXPECT_DOUBLE_EQ(report.rows[0].worst_ms, 4.0);
-    EXPECT_DOUBLE_EQ(ratio_to_baseline(report.rows[0].median_ms, report), 6.0);
-    EXPECT_EQ(report.rows[1].frames, 0);
+    const BenchRow& fleet = report.rows[0];
+    EXPECT_EQ(std::make_tuple(fleet.frames, fleet.median_ms, fleet.worst_ms, report.rows[1].frames),
+              std::make_tuple(3, 3.0, 4.0, 0));
+    EXPECT_DOUBLE_EQ(ratio_to_baseline(fleet.median_ms, report), 6.0);
     EXPECT_DOUBLE_EQ(ratio_to_baseline(1.0, make_bench_report({}, {})), 0.0) << "no baseline, no ratio";
     const std::string json = bench_json(report);
-    EXPECT_NE(json.find("\"name\": \"fleet_scene\""), std::string::npos);
-    EXPECT_NE(json.find("\"median_ratio\": 6.000000"), std::string::npos);
+    EXPECT_TRUE(has(json, "\"name\": \"fleet_scene\"") && has(json, "\"median_ratio\": 6.000000")) << json;
 }
 
 TEST(BitmapFont, GlyphsAreDistinctFoldCaseAndClipAtTheImageEdge)
@@ -191,17 +176,16 @@ TEST(BitmapFont, GlyphsAreDistinctFoldCaseAndClipAtTheImageEdge)
     const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-+=:.,/()#%'!?*";
     std::set<std::vector<std::uint8_t>> seen;
     for (char c : alphabet) {
-        ASSERT_TRUE(glyph_known(c)) << c;
         const std::uint8_t* rows = glyph_rows(c);
+        const bool narrow = std::all_of(rows, rows + glyph_height, [](std::uint8_t row) { return row < 0x20; });
+        EXPECT_TRUE(glyph_known(c) && narrow) << c << " is missing or wider than 5 columns";
         seen.insert(std::vector<std::uint8_t>(rows, rows + glyph_height));
-        for (int y = 0; y < glyph_height; ++y) EXPECT_EQ(rows[y] & ~0x1Fu, 0u) << c;
     }
     EXPECT_EQ(seen.size(), alphabet.size()) << "two characters share a glyph";
     EXPECT_EQ(glyph_rows('q'), glyph_rows('Q'));
     EXPECT_FALSE(glyph_known('~'));
     EXPECT_EQ(glyph_rows('~')[0], 0x1F) << "unknown characters draw as a box";
-    EXPECT_EQ(text_width("", 1), 0);
-    EXPECT_EQ(text_width("AB", 2), 22);
+    EXPECT_EQ(std::make_pair(text_width("", 1), text_width("AB", 2)), std::make_pair(0, 22));
 
     // A 20x10 image inside a guard band: text hanging over every edge.
     constexpr int w = 20, h = 10, guard = 64;
@@ -209,69 +193,64 @@ TEST(BitmapFont, GlyphsAreDistinctFoldCaseAndClipAtTheImageEdge)
     std::uint32_t* image = buffer.data() + guard;
     draw_text(image, w, h, -3, -4, "WWWW", 0xFFFFFF, 2);
     draw_text(image, w, h, 15, 6, "MM", 0xFFFFFF, 1);
-    EXPECT_TRUE(std::all_of(buffer.begin(), buffer.begin() + guard, [](std::uint32_t p) { return p == 0; }));
-    EXPECT_TRUE(std::all_of(buffer.end() - guard, buffer.end(), [](std::uint32_t p) { return p == 0; }));
+    const auto zero = [](std::uint32_t p) { return p == 0; };
+    EXPECT_TRUE(std::all_of(buffer.begin(), buffer.begin() + guard, zero) &&
+                std::all_of(buffer.end() - guard, buffer.end(), zero));
     // W at scale 2 from (-3, -4): image row 0 is glyph row 2 ("#...#").
-    EXPECT_EQ((std::vector<std::uint32_t>(image + 4, image + 8)), (std::vector<std::uint32_t>{0, 0xFFFFFF, 0xFFFFFF, 0}));
+    EXPECT_EQ(std::vector<std::uint32_t>(image + 4, image + 8), (std::vector<std::uint32_t>{0, 0xFFFFFF, 0xFFFFFF, 0}));
     EXPECT_EQ(image[6 * w + 15], 0xFFFFFFu) << "M's top-left pixel";
 }
 
 TEST(ContactSheet, OneThumbnailPerGroupTakenFromItsMiddleAndPlacedRowByRow)
 {
+    // Groups of 1, 10, 1000 and then 1 frames, seven in all (one more than a row
+    // holds); each frame's colour is its index. A last frame of the long group
+    // already in the next order, within the same call, is dropped.
     std::vector<std::uint32_t> frame(320 * 200);
     ContactSheet sheet;
-    // Groups of 1, 10, 1000 and then 1 frames (seven groups in all, one more than
-    // a row holds); each frame's colour is its index.
     const long lengths[] = {1, 10, 1000, 1, 1, 1, 1};
     for (int g = 0; g < 7; ++g)
         for (long i = 0; i < lengths[g]; ++i) {
             std::fill(frame.begin(), frame.end(), std::uint32_t(i + 0x100 * g));
-            sheet_offer(sheet, "call" + std::to_string(g), "order", g == 6 ? "a very long scene name that does not fit" : "scene",
-                        "S1 O" + std::to_string(i), frame.data());
-            // A last frame of a long group already in the next order, within the same call: dropped.
-            if (g == 2 && i == lengths[g] - 1) sheet_offer(sheet, "call2", "next order", "scene", "straggler", frame.data());
+            const char* title = g == 6 ? "a very long scene name that does not fit" : "scene";
+            sheet_offer(sheet, "call" + std::to_string(g), "order", title, "S1 O" + std::to_string(i), frame.data());
+            if (g == 2 && i == lengths[g] - 1) sheet_offer(sheet, "call2", "next order", "scene", "late", frame.data());
         }
     sheet_finish(sheet);
     ASSERT_EQ(sheet.thumbs.size(), 7u);
-    EXPECT_EQ(sheet.thumbs[0].pixels[0], 0u);
-    EXPECT_EQ(sheet.thumbs[1].pixels[0], 0x105u);
+    EXPECT_EQ(std::make_pair(sheet.thumbs[0].pixels[0], sheet.thumbs[1].pixels[0]), std::make_pair(0u, 0x105u));
     const long middle = long(sheet.thumbs[2].pixels[0]) - 0x200;
     EXPECT_NEAR(middle, 500, 32) << "the sampled middle of a long group";
     EXPECT_EQ(sheet.thumbs[2].detail, "S1 O" + std::to_string(middle)) << "label of the frame shown";
 
     // The seventh thumbnail opens the second row, under the header.
-    EXPECT_EQ(sheet_layout(0).height, sheet_header_height);
     EXPECT_EQ(sheet_layout(sheet_columns).height, sheet_header_height + sheet_cell_height);
     SheetLayout layout;
     const std::vector<std::uint32_t> image = render_sheet(sheet, "HEADER", layout);
     ASSERT_EQ(image.size(), std::size_t(layout.width * layout.height));
     EXPECT_EQ(layout.height, sheet_header_height + 2 * sheet_cell_height);
-    const std::size_t x = sheet_margin, y = sheet_header_height + sheet_cell_height;
-    const auto at = [&](std::size_t dx, std::size_t dy) { return image[(y + dy) * std::size_t(layout.width) + x + dx]; };
-    EXPECT_EQ(at(0, 0), 0x600u);
-    EXPECT_EQ(at(thumb_width - 1, thumb_height - 1), 0x600u);
+    const int x = sheet_margin, y = sheet_header_height + sheet_cell_height;
+    const auto at = [&](int dx, int dy) { return image[std::size_t((y + dy) * layout.width + x + dx)]; };
+    EXPECT_EQ(std::make_pair(at(0, 0), at(thumb_width - 1, thumb_height - 1)), std::make_pair(0x600u, 0x600u));
     EXPECT_NE(at(thumb_width, 0), 0x600u) << "gap after the thumb";
 
-    // The box mean rounds: 1 + 2 + 2 + 2 = 7, 7 / 4 = 1.75 -> 2.
+    // The box mean rounds: (1 + 2 + 2 + 2) / 4 = 1.75 -> 2.
     std::fill(frame.begin(), frame.end(), 2u);
     frame[0] = 1u;
     std::vector<std::uint32_t> thumb;
     halve_frame(frame.data(), thumb);
-    EXPECT_EQ(thumb.size(), std::size_t(thumb_width * thumb_height));
+    ASSERT_EQ(thumb.size(), std::size_t(thumb_width * thumb_height));
     EXPECT_EQ(thumb[0], 2u);
 }
 
 TEST(ProgressBar, ShowsCountsPositionAndEstimate)
 {
     EXPECT_EQ(clock_text(187.0), "3:07");
-    EXPECT_EQ(clock_text(-1.0), "--:--");
     EXPECT_EQ(clock_text(std::nan("")), "--:--");
     const std::string line = progress_line(250, 1000, 2, 5, 12, 10.0, 20);
-    for (const char* part : {"[#####...............]", "250/1000", "order 5 row 12", "ETA 0:30"})
-        EXPECT_NE(line.find(part), std::string::npos) << line;
-    const std::string done = progress_line(1200, 1000, 2, 5, 12, 10.0, 20);
-    for (const char* part : {"[####################]", "ETA 0:00"}) EXPECT_NE(done.find(part), std::string::npos) << done;
-    EXPECT_NE(progress_line(7, 0, 1, 1, 0, 0.0, 20).find("7 frames"), std::string::npos);
+    EXPECT_TRUE(has(line, "[#####...............]") && has(line, "250/1000") && has(line, "ETA 0:30")) << line;
+    EXPECT_TRUE(has(progress_line(1200, 1000, 2, 5, 12, 10.0, 20), "[####################]")) << "clamped when over";
+    EXPECT_TRUE(has(progress_line(7, 0, 1, 1, 0, 0.0, 20), "7 frames")) << "no total, no bar";
 }
 
 // ---- the tool on the real show ----------------------------------------------------------------
@@ -282,52 +261,43 @@ TEST(CaptureRuns, TwoRunsWithTheSameOptionsWriteTheSameBytes)
     for (const char* run : {"0", "1"}) {
         const auto out = dir / run;
         std::filesystem::create_directories(out);
-        const std::string args = "--max-frames 300 --frames-out '" + (out / "frames").string() +
-                                 "' --every 50 --video '" + (out / "v.y4m").string() + "' --audio '" +
-                                 (out / "a.wav").string() + "' --sheet '" + (out / "sheet.png").string() +
-                                 "' --log '" + (out / "log.txt").string() + "'";
+        const auto to = [&](const char* name) { return " '" + (out / name).string() + "'"; };
+        const std::string args = "--max-frames 300 --every 50 --frames-out" + to("frames") + " --video" + to("v.y4m") +
+                                 " --audio" + to("a.wav") + " --sheet" + to("sheet.png") + " --log" + to("log.txt");
         ASSERT_EQ(run_capture(args, out / "stdout.txt"), 0) << read_file(out / "stdout.txt");
     }
-    for (const char* name : {"frames/frame_000000.png", "frames/frame_000150.png", "frames/frame_000250.png",
-                             "v.y4m", "a.wav", "sheet.png", "log.txt"}) {
+    for (const char* name : {"frames/frame_000000.png", "frames/frame_000250.png", "v.y4m", "a.wav", "sheet.png",
+                             "log.txt"}) {
         const std::string first = read_file(dir / "0" / name);
         EXPECT_FALSE(first.empty()) << name;
         EXPECT_TRUE(first == read_file(dir / "1" / name)) << name << " differs between two runs";
     }
     EXPECT_FALSE(std::filesystem::exists(dir / "0" / "frames" / "frame_000300.png")) << "--max-frames stops writing";
     EXPECT_FALSE(std::filesystem::exists(dir / "0" / "frames" / "frame_000049.png")) << "--every 50";
-
-    // Exactly 300 frames of video and 300 frames' worth of audio (1/60 s each).
-    const std::string video = read_file(dir / "0" / "v.y4m");
-    EXPECT_EQ(video.size(), y4m_header(320, 240, false).size() + 300u * (6u + 320u * 240u * 3u / 2u));
-    const std::string audio = read_file(dir / "0" / "a.wav");
-    ASSERT_GE(audio.size(), 44u);
-    const std::uint32_t rate = std::uint8_t(audio[24]) | std::uint8_t(audio[25]) << 8 | std::uint8_t(audio[26]) << 16;
-    EXPECT_EQ(rate, 44100u);
-    EXPECT_EQ(audio.size() - 44u, 300u * (44100u / 60u) * 4u);
+    // Exactly 300 frames of video and of 16-bit stereo audio at 44.1 kHz (1/60 s each).
+    const std::size_t frame_bytes = 6u + 320u * 240u * 3u / 2u;  // "FRAME\n" and the 4:2:0 planes
+    EXPECT_EQ(read_file(dir / "0" / "v.y4m").size(), y4m_header(320, 240, false).size() + 300u * frame_bytes);
+    EXPECT_EQ(read_file(dir / "0" / "a.wav").size(), 44u + 300u * (44100u / 60u) * 4u);
     std::filesystem::remove_all(dir);
 }
 
 TEST(CaptureRuns, AKeyAnywhereReachesTheShutdownSoon)
 {
     const auto dir = capture_scratch_dir("keys");
-    // Not shortened by a key: the logo's flash, plain frame and cross-fades
-    // (32 + 1 + 128 + 128), its hold while order 4 plays (up to 384), and the
-    // credits, which have no key test, for up to three orders (3 x 384).
+    const std::string log_path = (dir / "log").string();
+    // Not shortened by a key: the logo's flash, plain frame and cross-fades (32 + 1 + 128 + 128), its hold while
+    // order 4 plays (up to 384), and the credits, which have no key test, for up to three orders (3 x 384).
     constexpr long most_frames_after_key = 289 + 384 + 3 * 384 + 100;
-    // Frames in the song-1 intro, the fade or song-1 waits, and well into song 2.
-    for (long key : {0, 100, 3500, 4000, 6000, 9000}) {
-        for (const char* variant : {"", "--vox "}) {
-            const auto log_path = dir / "log.txt";
-            const std::string args = variant + ("--key-at " + std::to_string(key)) + " --log '" + log_path.string() + "'";
-            ASSERT_EQ(run_capture(args, dir / "stdout.txt"), 0) << args << "\n" << read_file(dir / "stdout.txt");
-            std::string error;
-            const SceneLog log = read_scene_log(log_path, error);
-            ASSERT_TRUE(error.empty()) << error;
-            ASSERT_FALSE(log.spans.empty());
-            EXPECT_TRUE(log.shutdown_reached) << args;
-            EXPECT_LE(log.spans.back().end.frame, key + 1 + most_frames_after_key) << args;
-        }
+    // The key before the first scene, in a flyby, in the logo, and in the voxels (the vox build's own scene).
+    const std::pair<long, const char*> keys[] = {{0, ""}, {3500, "--vox "}, {6000, ""}, {9500, "--vox "}};
+    for (const auto& [key, variant] : keys) {
+        const std::string args = variant + ("--key-at " + std::to_string(key)) + " --log '" + log_path + "'";
+        ASSERT_EQ(run_capture(args, dir / "stdout.txt"), 0) << args << "\n" << read_file(dir / "stdout.txt");
+        std::string error;
+        const SceneLog log = read_scene_log(log_path, error);
+        ASSERT_TRUE(error.empty() && !log.spans.empty()) << error;
+        EXPECT_TRUE(log.shutdown_reached) << args;
+        EXPECT_LE(log.spans.back().end.frame, key + 1 + most_frames_after_key) << args;
     }
     std::filesystem::remove_all(dir);
 }
@@ -337,10 +307,10 @@ TEST(CaptureRuns, ABadCommandLineOrUnwritableOutputFailsLoudly)
     const auto dir = capture_scratch_dir("bad");
     const auto out = dir / "out.txt";
     EXPECT_EQ(run_capture("--no-such-option", out), 2);
-    EXPECT_NE(read_file(out).find("unknown option"), std::string::npos);
+    EXPECT_TRUE(has(read_file(out), "unknown option"));
     EXPECT_EQ(run_capture("--max-frames 5 --video '" + (dir / "missing" / "v.y4m").string() + "'", out), 1);
-    EXPECT_NE(read_file(out).find("cannot write"), std::string::npos);
+    EXPECT_TRUE(has(read_file(out), "cannot write"));
     EXPECT_EQ(run_capture("--help", out), 0);
-    EXPECT_NE(read_file(out).find("--frames-out"), std::string::npos);
+    EXPECT_TRUE(has(read_file(out), "--frames-out"));
     std::filesystem::remove_all(dir);
 }

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -32,10 +33,7 @@ Position position_now()
 }
 
 // The show's songs, whatever music they hold: only their structure is tested.
-const char* song_path(int song)
-{
-    return song == 1 ? "qd\\music\\1.xm" : "qd\\music\\2.xm";
-}
+const char* const song_path[] = {nullptr, "qd\\music\\1.xm", "qd\\music\\2.xm"};
 
 void start_file(const char* file, bool locked = true, int order = 0, std::uint32_t rate = 44100)
 {
@@ -46,10 +44,10 @@ void start_file(const char* file, bool locked = true, int order = 0, std::uint32
     BASS_MusicPlayEx(music_channel, std::uint32_t(order), -1, 1);
 }
 
-// Plays `file` frame-locked into a WAV file for `frames` frames or to its end.
+// Plays `file` frame-locked into a WAV file (named after the test: ctest runs them
+// side by side) for `frames` frames or to its end, and returns the file's bytes.
 std::string record_wav(const char* file, std::uint32_t rate, long frames = -1)
 {
-    // Named after the test: ctest runs the tests of this file side by side.
     const std::string wav = ::testing::TempDir() + "velmora_" +
                             ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".wav";
     music_set_wav_output(wav.c_str());
@@ -63,6 +61,25 @@ std::string record_wav(const char* file, std::uint32_t rate, long frames = -1)
     return bytes;
 }
 
+// The 16-bit samples of a WAV file (little-endian, as is this machine), its header
+// checked against its size and rate.
+std::vector<std::int16_t> wav_samples(const std::string& bytes, std::uint32_t rate)
+{
+    EXPECT_GE(bytes.size(), 44u);
+    if (bytes.size() < 44) return {};
+    const auto u32 = [&](std::size_t at) {
+        std::uint32_t v = 0;
+        std::memcpy(&v, bytes.data() + at, 4);
+        return v;
+    };
+    EXPECT_EQ(bytes.substr(0, 4), "RIFF");  // then the RIFF size, the rate and the data size
+    EXPECT_EQ(std::vector<std::uint32_t>({u32(4), u32(24), u32(40)}),
+              std::vector<std::uint32_t>({std::uint32_t(bytes.size() - 8), rate, std::uint32_t(bytes.size() - 44)}));
+    std::vector<std::int16_t> samples((bytes.size() - 44) / 2);
+    std::memcpy(samples.data(), bytes.data() + 44, samples.size() * 2);
+    return samples;
+}
+
 struct MusicTest : ::testing::Test {
     void TearDown() override
     {
@@ -74,18 +91,16 @@ struct MusicTest : ::testing::Test {
 };
 
 // The frame at which each (order, row) is first heard, presenting frames until
-// the song is over; at 44.1 kHz and BPM 150 a frame is exactly one tick.
+// the song is over (end_frame, -1 if it never is); at 44.1 kHz and BPM 150 a
+// frame is exactly one tick.
 std::vector<std::pair<long, Position>> row_starts(long& end_frame)
 {
     std::vector<std::pair<long, Position>> starts{{0, position_now()}};
-    for (long frame = 1; frame < 20000; ++frame) {
+    for (end_frame = 1; end_frame < 20000; ++end_frame) {
         music_frame_presented();
-        if (BASS_ChannelIsActive(music_channel) == 0) {
-            end_frame = frame;
-            return starts;
-        }
+        if (BASS_ChannelIsActive(music_channel) == 0) return starts;
         const Position p = position_now();
-        if (!(p == starts.back().second)) starts.push_back({frame - 1, p});
+        if (!(p == starts.back().second)) starts.push_back({end_frame - 1, p});
     }
     end_frame = -1;
     return starts;
@@ -98,41 +113,38 @@ TEST_F(MusicTest, EveryRowOfBothSongsStartsOnItsTick)
     for (int song = 1; song <= 2; ++song) {
         SCOPED_TRACE("song " + std::to_string(song));
         const SongStructure& s = song_structure(song);
-        start_file(song_path(song));
+        const int orders = int(s.orders.size());
+        start_file(song_path[song]);
         long end_frame = 0;
         const auto starts = row_starts(end_frame);
         std::size_t i = 0;
-        for (int order = 0; order < int(s.orders.size()); ++order)
+        for (int order = 0; order < orders; ++order)
             for (int row = 0; row < s.orders[order].rows; ++row, ++i) {
                 ASSERT_LT(i, starts.size());
+                // Frame k renders tick k, so row r is first seen after frame tick(r).
                 const long tick = ticks_between(s, 0, order) + ticks_to_row(s, order, row);
                 ASSERT_EQ(starts[i].second, (Position{order, row})) << "at tick " << tick;
-                // Frame k renders tick k, so row r is first seen after frame tick(r).
                 ASSERT_EQ(starts[i].first, tick) << "order " << order << " row " << row;
             }
         EXPECT_EQ(i, starts.size());
-        const long ticks = ticks_between(s, 0, int(s.orders.size()));
-        EXPECT_EQ(end_frame, ticks + 1);  // the read after the last tick comes back empty
+        EXPECT_EQ(end_frame, ticks_between(s, 0, orders) + 1);  // the read after the last tick comes back empty
         // Over for good at one past the last order: no loop back to the restart order.
         for (int frame = 0; frame < 100; ++frame) music_frame_presented();
-        EXPECT_EQ(position_now(), (Position{int(s.orders.size()), 0}));
-        EXPECT_EQ(music_order(), int(s.orders.size()));
-        EXPECT_EQ(music_row(), 0);
+        EXPECT_EQ(position_now(), (Position{orders, 0}));
         EXPECT_FALSE(music_status().active);
-        EXPECT_EQ(music_status().orders, s.orders.size());
+        EXPECT_EQ(music_status().orders, orders);
         BASS_Free();
     }
 }
 
 TEST_F(MusicTest, HalfRateFramesAlternateAndKeepTheSongLength)
 {
-    start_file(song_path(1), true, 0, 22050);
+    start_file(song_path[1], true, 0, 22050);
     const SongStructure& s = song_structure(1);
     long end_frame = 0;
-    const auto starts = row_starts(end_frame);
     // Ticks are 367 frames at 22,050 Hz against 367.5 per presented frame: the
     // song runs 0.14 % fast, so each order starts at most a frame or so early.
-    for (const auto& [frame, p] : starts) {
+    for (const auto& [frame, p] : row_starts(end_frame)) {
         if (p.row != 0) continue;
         EXPECT_NEAR(double(frame), double(ticks_between(s, 0, p.order) * 367 * 2 / 735), 1.0) << "order " << p.order;
     }
@@ -141,7 +153,7 @@ TEST_F(MusicTest, HalfRateFramesAlternateAndKeepTheSongLength)
 
 TEST_F(MusicTest, SixtyFourQueriesWithoutAFrameAdvanceOneFrameAndCallTheHook)
 {
-    start_file(song_path(1), true, 1);
+    start_file(song_path[1], true, 1);
     static int hook_calls = 0;
     hook_calls = 0;
     music_set_spin_hook([](void*) { ++hook_calls; }, nullptr);
@@ -162,46 +174,19 @@ TEST_F(MusicTest, SixtyFourQueriesWithoutAFrameAdvanceOneFrameAndCallTheHook)
     EXPECT_EQ(hook_calls, 384);  // 385 frames rendered in all, one of them presented
 }
 
-namespace {
-
-// The 16-bit samples of a WAV file, its header checked against its size and rate.
-std::vector<std::int16_t> wav_samples(const std::string& bytes, std::uint32_t rate)
-{
-    EXPECT_GE(bytes.size(), 44u);
-    if (bytes.size() < 44) return {};
-    auto u32 = [&](std::size_t at) {
-        std::uint32_t v = 0;
-        for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(bytes[at + std::size_t(i)]);
-        return v;
-    };
-    EXPECT_EQ(bytes.substr(0, 4), "RIFF");
-    EXPECT_EQ(u32(4), bytes.size() - 8);
-    EXPECT_EQ(u32(24), rate);
-    EXPECT_EQ(u32(40), bytes.size() - 44);
-    std::vector<std::int16_t> samples((bytes.size() - 44) / 2);
-    for (std::size_t i = 0; i < samples.size(); ++i)
-        samples[i] = std::int16_t(static_cast<unsigned char>(bytes[44 + 2 * i]) |
-                                  static_cast<unsigned char>(bytes[45 + 2 * i]) << 8);
-    return samples;
-}
-
-// Frames where one channel rises above `level` after at least 20 ms of quiet.
-std::vector<long> onsets(const std::vector<std::int16_t>& stereo, int channel, int level)
-{
-    std::vector<long> found;
-    long quiet = 1 << 20;
-    for (std::size_t f = 0; f * 2 + 1 < stereo.size(); ++f) {
-        const bool loud = std::abs(int(stereo[f * 2 + std::size_t(channel)])) > level;
-        if (loud && quiet > 882) found.push_back(long(f));
-        quiet = loud ? 0 : quiet + 1;
-    }
-    return found;
-}
-
-}  // namespace
-
 TEST_F(MusicTest, ClickTrackMarksEveryOrderStartLeftAndEveryCueRowRight)
 {
+    // The sample frames where one channel rises above 1000 after at least 20 ms of quiet.
+    const auto onsets = [](const std::vector<std::int16_t>& stereo, std::size_t channel) {
+        std::vector<long> found;
+        long quiet = 1 << 20;
+        for (std::size_t f = 0; f * 2 + 1 < stereo.size(); ++f) {
+            const bool loud = std::abs(int(stereo[f * 2 + channel])) > 1000;
+            if (loud && quiet > 882) found.push_back(long(f));
+            quiet = loud ? 0 : quiet + 1;
+        }
+        return found;
+    };
     for (int song = 1; song <= 2; ++song) {
         SCOPED_TRACE("song " + std::to_string(song));
         const SongStructure& s = song_structure(song);
@@ -217,22 +202,21 @@ TEST_F(MusicTest, ClickTrackMarksEveryOrderStartLeftAndEveryCueRowRight)
             for (int row : s.orders[order].cues)
                 cue_rows.push_back((ticks_between(s, 0, order) + ticks_to_row(s, order, row)) * 735);
         }
-        auto near = [](const std::vector<long>& found, const std::vector<long>& expected) {
+        for (std::size_t channel = 0; channel < 2; ++channel) {
+            const std::vector<long> found = onsets(audio, channel), &expected = channel == 0 ? order_starts : cue_rows;
             ASSERT_EQ(found.size(), expected.size());
             for (std::size_t i = 0; i < found.size(); ++i)
                 EXPECT_NEAR(double(found[i]), double(expected[i]), 64.0) << "onset " << i;
-        };
-        near(onsets(audio, 0, 1000), order_starts);
-        near(onsets(audio, 1, 1000), cue_rows);
+        }
     }
 }
 
 TEST_F(MusicTest, TheSameRunWritesTheSameWavBytes)
 {
-    const std::string first = record_wav(song_path(2), 22050, 300);
+    const std::string first = record_wav(song_path[2], 22050, 300);
     // 300 frames at 22,050 Hz hold exactly 110,250 sample frames.
     EXPECT_EQ(wav_samples(first, 22050).size(), 110250u * 2u);
-    EXPECT_TRUE(first == record_wav(song_path(2), 22050, 300));
+    EXPECT_TRUE(first == record_wav(song_path[2], 22050, 300));
 }
 
 TEST_F(MusicTest, MissingOrCorruptSongThrowsNamingTheFile)
@@ -252,52 +236,39 @@ TEST_F(MusicTest, MissingOrCorruptSongThrowsNamingTheFile)
         }
     }
     std::remove(junk.c_str());
-    // No song: the position never moves and nothing is active.
-    EXPECT_EQ(BASS_ChannelIsActive(music_channel), 0u);
+    EXPECT_EQ(BASS_ChannelIsActive(music_channel), 0u) << "no song, nothing active";
 }
-
-namespace {
-
-// Plays song 2 in real time for 0.6 s: rows must come one after another, at about
-// the song's pace. Loose bounds: this checks the path, not the pacing.
-void expect_rows_in_real_time()
-{
-    start_file(song_path(2), false);
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(600);
-    Position last = position_now();
-    EXPECT_EQ(last, (Position{0, 0}));
-    int rows = 0;
-    while (std::chrono::steady_clock::now() < until) {
-        const Position p = position_now();
-        if (!(p == last)) {
-            EXPECT_EQ(p, (Position{0, last.row + 1}));
-            ++rows;
-        }
-        last = p;
-        std::this_thread::sleep_for(std::chrono::microseconds(500));
-    }
-    EXPECT_GE(rows, 2);
-    EXPECT_LE(rows, 7);
-    EXPECT_NE(BASS_ChannelIsActive(music_channel), 0u);
-}
-
-}  // namespace
 
 // The dummy driver is no clock, so the song is decoded silently against the wall
 // clock; SDL's disk driver is a real device to the player: the audio callback
 // renders, publishes row marks, and the position interpolates between callbacks.
+// For 0.6 s of song 2 the rows must come one after another at about its pace
+// (loose bounds: this checks the path, not the pacing).
 TEST_F(MusicTest, SilentAndDeviceOutputsReportRowsInRealTime)
 {
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
-    expect_rows_in_real_time();
-    BASS_Free();
     const std::string raw = ::testing::TempDir() + "velmora_disk.raw";
-    setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", raw.c_str(), 1);
-    expect_rows_in_real_time();
-    BASS_Free();
-    std::ifstream in(raw, std::ios::binary | std::ios::ate);
+    for (const char* driver : {"dummy", "disk"}) {
+        SCOPED_TRACE(driver);
+        setenv("SDL_AUDIODRIVER", driver, 1);
+        start_file(song_path[2], false);
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(600);
+        Position last = position_now();
+        EXPECT_EQ(last, (Position{0, 0}));
+        int rows = 0;
+        for (; std::chrono::steady_clock::now() < until; std::this_thread::sleep_for(std::chrono::microseconds(500))) {
+            const Position p = position_now();
+            if (p == last) continue;
+            EXPECT_EQ(p, (Position{0, last.row + 1}));
+            last = p;
+            ++rows;
+        }
+        EXPECT_TRUE(rows >= 2 && rows <= 7) << rows << " rows";
+        EXPECT_NE(BASS_ChannelIsActive(music_channel), 0u);
+        BASS_Free();
+    }
     // The callback's audio reached the device: 0.6 s of float stereo, give or take.
+    std::ifstream in(raw, std::ios::binary | std::ios::ate);
     EXPECT_NEAR(double(in.tellg()) / (44100.0 * 8), 0.6, 0.25);
     std::remove(raw.c_str());
     unsetenv("SDL_AUDIODRIVER");
