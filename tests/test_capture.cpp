@@ -10,6 +10,7 @@
 #include "tools/capture/progress_bar.h"
 #include "tools/capture/scene_log.h"
 #include "tools/capture/y4m_writer.h"
+#include "tools/common/sha256.h"
 
 #include <gtest/gtest.h>
 
@@ -253,6 +254,25 @@ TEST(ProgressBar, ShowsCountsPositionAndEstimate)
     EXPECT_TRUE(has(progress_line(7, 0, 1, 1, 0, 0.0, 20), "7 frames")) << "no total, no bar";
 }
 
+TEST(FrameHash, Sha256MatchesTheStandardVectorsAcrossBlockBoundaries)
+{
+    const auto hex = [](const std::string& text, int repeats = 1) {
+        Sha256 sha;
+        sha256_start(sha);
+        for (int i = 0; i < repeats; ++i) sha256_add(sha, text.data(), text.size());
+        return sha256_finish_hex(sha);
+    };
+    EXPECT_EQ(hex(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+    EXPECT_EQ(hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    EXPECT_EQ(hex("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),
+              "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1")
+        << "56 bytes: the length spills into a second block";
+    EXPECT_EQ(hex("a", 1000000), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+    // The surface hash reads the pixels as the words they are stored as.
+    const std::vector<std::uint32_t> pixels = {0x00112233u, 0x00445566u};
+    EXPECT_EQ(surface_hash_hex(pixels.data(), pixels.size()), hex(std::string("\x33\x22\x11\0\x66\x55\x44\0", 8)));
+}
+
 // ---- the tool on the real show ----------------------------------------------------------------
 
 TEST(CaptureRuns, TwoRunsWithTheSameOptionsWriteTheSameBytes)
@@ -273,6 +293,20 @@ TEST(CaptureRuns, TwoRunsWithTheSameOptionsWriteTheSameBytes)
         EXPECT_TRUE(first == read_file(dir / "1" / name)) << name << " differs between two runs";
     }
     EXPECT_FALSE(std::filesystem::exists(dir / "0" / "frames" / "frame_000300.png")) << "--max-frames stops writing";
+    // Hashes come one line each in the order asked; frame 250's equals the same frame's PNG decoded by ImageMagick.
+    ASSERT_EQ(run_capture("--hash-frame 250 --hash-frame 0", dir / "hashes.txt"), 0);
+    const std::string hashes = read_file(dir / "hashes.txt");
+    ASSERT_EQ(hashes.size(), 2u * 65u) << hashes;
+    EXPECT_NE(hashes.substr(0, 64), hashes.substr(65, 64));
+    const std::string convert = "convert '" + (dir / "0" / "frames/frame_000250.png").string() +
+                                "' -alpha set -channel A -evaluate set 0 +channel BGRA:- 2>/dev/null | sha256sum";
+    if (std::FILE* pipe = ::popen(convert.c_str(), "r")) {
+        char line[128] = {};
+        const bool read = std::fgets(line, sizeof line, pipe) != nullptr;
+        if (::pclose(pipe) == 0 && read) {
+            EXPECT_EQ(std::string(line, 64), hashes.substr(0, 64));
+        }
+    }
     EXPECT_FALSE(std::filesystem::exists(dir / "0" / "frames" / "frame_000049.png")) << "--every 50";
     // Exactly 300 frames of video and of 16-bit stereo audio at 44.1 kHz (1/60 s each).
     const std::size_t frame_bytes = 6u + 320u * 240u * 3u / 2u;  // "FRAME\n" and the 4:2:0 planes
@@ -310,6 +344,8 @@ TEST(CaptureRuns, ABadCommandLineOrUnwritableOutputFailsLoudly)
     EXPECT_TRUE(has(read_file(out), "unknown option"));
     EXPECT_EQ(run_capture("--max-frames 5 --video '" + (dir / "missing" / "v.y4m").string() + "'", out), 1);
     EXPECT_TRUE(has(read_file(out), "cannot write"));
+    EXPECT_EQ(run_capture("--max-frames 5 --hash-frame 9", out), 1);
+    EXPECT_TRUE(has(read_file(out), "before frame 9"));
     EXPECT_EQ(run_capture("--help", out), 0);
     EXPECT_TRUE(has(read_file(out), "--frames-out"));
     std::filesystem::remove_all(dir);

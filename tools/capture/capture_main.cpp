@@ -13,6 +13,7 @@
 #include "platform/music/music_control.h"
 #include "shell/shell.h"
 #include "tools/common/png_writer.h"
+#include "tools/common/sha256.h"
 
 #include <unistd.h>
 
@@ -67,6 +68,8 @@ struct CaptureRun {
     ContactSheet sheet;
     std::vector<long> key_frames;
     std::vector<KeyAfterState> key_after;
+    std::vector<std::string> hashes;  // per --hash-frame, in the order asked; empty until taken
+    std::size_t hashes_taken = 0;
     // which song is playing: a new one when the player's heard time restarts
     int song = 0;
     bool song_loaded = false;
@@ -155,6 +158,11 @@ void record_frame(const std::uint32_t* surface, const MusicStatus& status)
         if (!write_png((std::filesystem::path(run.options.frames_dir) / name).string(), surface, surface_w, surface_h))
             return fail_writing();
     }
+    for (std::size_t i = 0; i < run.options.hash_frames.size(); ++i)
+        if (run.options.hash_frames[i] == frame) {
+            run.hashes[i] = surface_hash_hex(surface, surface_size);
+            ++run.hashes_taken;
+        }
     if (run.video.file != nullptr && !y4m_write_frame(run.video, surface)) return fail_writing();
     if (!run.options.sheet_file.empty()) {
         const std::string owner = std::to_string(run.log.spans.size());
@@ -210,7 +218,8 @@ void count_frame(const MusicStatus& status)
             k.pushed = true;
             press_key();
         }
-    if (run.options.max_frames > 0 && run.frames == run.options.max_frames) {
+    const bool hashes_done = only_hashes(run.options) && run.hashes_taken == run.hashes.size();
+    if ((run.options.max_frames > 0 && run.frames == run.options.max_frames) || (hashes_done && run.recording)) {
         stop_recording();
         press_key();
     }
@@ -331,6 +340,20 @@ bool open_outputs()
     return true;
 }
 
+// One line per --hash-frame, in the order asked; a frame the show never reached is an error.
+bool print_hashes()
+{
+    for (std::size_t i = 0; i < run.hashes.size(); ++i) {
+        if (run.hashes[i].empty()) {
+            std::fprintf(stderr, "velmora_capture: the show ended after %ld frames, before frame %ld\n", run.frames,
+                         run.options.hash_frames[i]);
+            return false;
+        }
+        std::printf("%s\n", run.hashes[i].c_str());
+    }
+    return true;
+}
+
 // Closes and writes everything after the show; false if anything failed.
 bool finish_outputs()
 {
@@ -347,7 +370,8 @@ bool finish_outputs()
         ok = write_png(o.sheet_file, image.data(), layout.width, layout.height) && ok;
     }
     if (!o.log_file.empty()) ok = write_text_file(o.log_file, scene_log_text(run.log)) && ok;
-    if (!o.quiet) print_scene_table(run.log, stdout);
+    if (!o.quiet && o.hash_frames.empty()) print_scene_table(run.log, stdout);
+    ok = print_hashes() && ok;
     if (o.bench) {
         const BenchReport report = make_bench_report(run.times, run.baseline_ms);
         print_bench_table(report, stdout);
@@ -373,6 +397,7 @@ int main(int argc, char** argv)
     if (!o.mesh_file.empty()) return run_mesh_sheet(o.mesh_file.c_str(), o.mesh_out.c_str());
     if (o.bench_render) return run_render_bench();
     run.key_frames = o.key_frames;
+    run.hashes.assign(o.hash_frames.size(), std::string());
     for (const KeyAfterScene& k : o.key_after) run.key_after.push_back(KeyAfterState{k, -1, false});
     if (!open_outputs()) return 1;
 

@@ -64,6 +64,10 @@ const char* capture_usage()
            "  --log FILE          the scene log (also printed at the end)\n"
            "  --bench             per-scene frame times against a copy baseline\n"
            "  --bench-json FILE   the same figures as JSON (implies --bench)\n"
+           "  --hash-frame N      print the SHA-256 of frame N's surface (its 32-bit pixel\n"
+           "                      words in memory order) as 64 hex digits, one line per\n"
+           "                      frame asked for, in the order asked (repeatable); alone,\n"
+           "                      the run ends after the last of them\n"
            "  --quiet             no progress bar and no scene table\n"
            "renderer checks (the show does not run):\n"
            "  --mesh FILE.asc --mesh-out FILE.png   turntable sheet of one mesh\n"
@@ -114,6 +118,13 @@ bool parse_capture_options(int argc, const char* const* argv, CaptureOptions& op
                 return false;
             }
             options.key_frames.push_back(n);
+        } else if (arg == "--hash-frame") {
+            if (!value(v)) return false;
+            if (!parse_count(v, 0, n)) {
+                error = "--hash-frame takes a frame number";
+                return false;
+            }
+            options.hash_frames.push_back(n);
         } else if (arg == "--key-after") {
             if (!value(v)) return false;
             KeyAfterScene key;
@@ -187,4 +198,10 @@ bool writes_files(const CaptureOptions& options)
 {
     return !options.frames_dir.empty() || !options.video_file.empty() ||
            !options.audio_file.empty() || !options.sheet_file.empty();
+}
+
+bool only_hashes(const CaptureOptions& options)
+{
+    return !options.hash_frames.empty() && !writes_files(options) && options.log_file.empty() &&
+           !options.bench && options.max_frames < 0 && options.key_frames.empty() && options.key_after.empty();
 }

@@ -30,6 +30,7 @@ struct CaptureOptions {
     bool help = false;
     std::string mesh_file, mesh_out;        // --mesh FILE --mesh-out FILE.png: no show run
     bool bench_render = false;              // --bench-render: no show run
+    std::vector<long> hash_frames;          // --hash-frame, any order
 };
 
 // Parses argv[1..]; on a bad command line returns false with a message in `error`.
@@ -39,5 +40,8 @@ bool parse_capture_options(int argc, const char* const* argv, CaptureOptions& op
 bool frame_selected(const CaptureOptions& options, long frame);
 // Whether the run writes any file (the progress bar is for those runs).
 bool writes_files(const CaptureOptions& options);
+// Whether the run asks for frame hashes and nothing that needs the rest of the
+// show, so it can end once the last hash is taken.
+bool only_hashes(const CaptureOptions& options);
 // The --help text.
 const char* capture_usage();
