@@ -1,6 +1,7 @@
 // test_pictures.cpp -- the forge's toolkit, and its pictures as the build wrote them into qd/: sizes, black
 // borders, seams, the voxel maps' agreement, brightness, and the same bytes from a fresh run.
 #include "assets/assets.h"
+#include "scenes/scenes.h"
 #include "tools/forge/draw.h"
 #include "tools/forge/noise.h"
 #include "tools/forge/palette.h"
@@ -279,6 +280,20 @@ TEST(Pictures, DarkRegionsStayClearOfWhatTheShowDrawsThere)
         if (y >= 96 || band_row < 1 || band_row > 9) { EXPECT_EQ(inked, 0) << "ticker row " << y; }
         if (y < 96 && band_row == 5) { EXPECT_GT(inked, 40) << "ticker row " << y; }
     }
+}
+
+// The grit band's lowest pixel, in the margin row under the frame, shows strip pixel 2f - 318 + 1920k in frame f
+// of the scene (band column k): always an even one. So every even strip pixel is black, and the margin stays
+// black whatever the scene's length.
+TEST(Pictures, TheTickerLeavesTheMarginUnderTheFrameBlack)
+{
+    build_grit_strip();
+    long lit_odd = 0;
+    for (int i = 0; i < grit_strip_pixels; ++i) {
+        if (i % 2 == 0) { ASSERT_EQ(grit_strip[i], 0u) << "strip pixel " << i << " (picture column " << i % 320 << ")"; }
+        lit_odd += grit_strip[i] != 0;
+    }
+    EXPECT_GT(lit_odd, grit_strip_pixels / 20) << "the text itself is on the odd pixels";
 }
 
 // The sphere maps: pixel to normal as the samplers read it back (column 128 - 128 n.x, row 64 - 64 n.y), just
