@@ -325,6 +325,24 @@ TEST(Pictures, SphereMapsFollowTheSamplersAndMatchAtTheEdges)
     }
 }
 
+// The chessboard's central star shows its chrome map at a few dozen pixels, turning it fast: any fine pattern in
+// the map (a reflected checkerboard, a pinpoint highlight) crawls. Inside the ellipse no neighbouring pixels differ
+// by more than a gentle gradient does.
+TEST(Pictures, TheChromeMapHasNoDetailFinerThanTheStarCanShow)
+{
+    const Picture chrome = load("textures\\minenv3");
+    double sum = 0, count = 0, largest = 0;
+    for (int y = 0; y + 1 < 128; ++y)
+        for (int x = 0; x + 1 < 256; ++x) {
+            if (ellipse_radius(x, y) >= 0.97f || ellipse_radius(x + 1, y + 1) >= 0.97f) continue;
+            for (const double step : {mean_step(&chrome[y * 320u + x], &chrome[y * 320u + x + 1], 1),
+                                      mean_step(&chrome[y * 320u + x], &chrome[(y + 1) * 320u + x], 1)})
+                sum += step, ++count, largest = std::max(largest, step);
+        }
+    EXPECT_LE(sum / count, 6.0);
+    EXPECT_LE(largest, 40.0) << "a sharp edge in the chrome map";
+}
+
 // Every listed file decodes; the forge writes the catalogue, so with every listed file there an equal count means
 // the catalogue is exactly the list. A fresh forge run writes the same bytes, and no other files. (The writer's
 // files as ImageMagick reads them are the PCX tests'.)
