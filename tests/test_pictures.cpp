@@ -343,6 +343,24 @@ TEST(Pictures, TheChromeMapHasNoDetailFinerThanTheStarCanShow)
     EXPECT_LE(largest, 40.0) << "a sharp edge in the chrome map";
 }
 
+// The room's shell is half-blended glass: the pixel where two facets meet is blended twice and stands out by a
+// quarter of (texel - what lies behind). Its map keeps to a middle tone, with few bright texels.
+TEST(Pictures, TheShellGlassKeepsToAMiddleTone)
+{
+    const Picture glass = load("textures\\gold2");
+    double sum = 0;
+    int count = 0, bright = 0;
+    for (int y = 0; y < 128; ++y)
+        for (int x = 0; x < 256; ++x)
+            if (ellipse_radius(x, y) < 1.0f) {
+                const std::uint32_t v = at(glass, x, y);
+                const double luma = 0.3 * red(v) + 0.59 * green(v) + 0.11 * blue(v);
+                sum += luma, ++count, bright += luma > 170;
+            }
+    EXPECT_LE(sum / count, 140.0);
+    EXPECT_LE(bright, count / 8);
+}
+
 // Every listed file decodes; the forge writes the catalogue, so with every listed file there an equal count means
 // the catalogue is exactly the list. A fresh forge run writes the same bytes, and no other files. (The writer's
 // files as ImageMagick reads them are the PCX tests'.)
