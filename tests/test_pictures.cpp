@@ -152,21 +152,25 @@ TEST(PictureToolkit, TextFitsItsBoxAndIsCentred)
 
 // ---- the files the build wrote -----------------------------------------------------
 
-// Black beyond the block (round sprites from their radius on), and reaching into its last quarter both ways.
-// Flares peak at their centre; the ring is dark there and bright at radius 15; the particle is grey and bright.
+// Black beyond the block (round sprites from their radius on), and reaching into its last quarter both ways
+// (except the credit words, which keep one size whatever their block). Flares peak at their centre; the ring is
+// dark there and bright at radius 15; the particle is grey and bright.
 TEST(Pictures, SpritesFillTheirBlockAndAreBlackBeyondIt)
 {
     const float square = 1e6f;  // no round edge
-    const struct { const char* name; int w, h; float radius; } sprites[] = {
-        {"sprites\\boll", 24, 24, square},  {"sprites\\flaren", 43, 43, 21},     {"sprites\\flaren1", 43, 43, 21},
-        {"sprites\\flaren2", 43, 43, 21},   {"sprites\\kolbt", 125, 15, square}, {"sprites\\partic", 14, 14, 7},
-        {"sprites\\rimt", 80, 25, square},  {"sprites\\ring32b", 43, 43, 21},    {"sprites\\tast", 56, 14, square},
-        {"sprites\\zenut", 79, 16, square}, {"bak\\dsg31", 140, 40, square}};
+    const struct { const char* name; int w, h; float radius; bool fills; } sprites[] = {
+        {"sprites\\boll", 24, 24, square, true},    {"sprites\\flaren", 43, 43, 21, true},
+        {"sprites\\flaren1", 43, 43, 21, true},     {"sprites\\flaren2", 43, 43, 21, true},
+        {"sprites\\kolbt", 125, 15, square, false}, {"sprites\\partic", 14, 14, 7, true},
+        {"sprites\\rimt", 80, 25, square, false},   {"sprites\\ring32b", 43, 43, 21, true},
+        {"sprites\\tast", 56, 14, square, false},   {"sprites\\zenut", 79, 16, square, false},
+        {"bak\\dsg31", 140, 40, square, true}};
     for (const auto& s : sprites) {
         const Picture p = load(s.name);
         EXPECT_EQ(stats(p, [&](int x, int y) {
                       return x >= s.w || y >= s.h || std::hypot(x + 0.5f - s.w / 2.0f, y + 0.5f - s.h / 2.0f) >= s.radius;
                   }).lit, 0) << s.name;
+        if (!s.fills) continue;
         // (all that is lit lying in the block, the last quarters need no far edge)
         EXPECT_GT(stats(p, [&](int x, int) { return x >= s.w * 3 / 4 - 1; }).peak, 8) << s.name;
         EXPECT_GT(stats(p, [&](int, int y) { return y >= s.h * 3 / 4 - 1; }).peak, 8) << s.name;
@@ -279,6 +283,54 @@ TEST(Pictures, DarkRegionsStayClearOfWhatTheShowDrawsThere)
         const int inked = stats(grit, [&](int, int row) { return row == y; }).lit, band_row = y % 16;
         if (y >= 96 || band_row < 1 || band_row > 9) { EXPECT_EQ(inked, 0) << "ticker row " << y; }
         if (y < 96 && band_row == 5) { EXPECT_GT(inked, 40) << "ticker row " << y; }
+    }
+}
+
+// The credit words replace one another at frame row 18, each resting at its own leftmost column (10, 10, 16 and
+// 6): at rest their ink starts at one frame column and their letters share one top row, so none is larger or
+// jumps; "graphics" alone reaches below the others' last row (its descenders).
+TEST(Pictures, CreditWordsShareOneSizeAndPlace)
+{
+    const struct { const char* name; int w, h, leftmost; } words[] = {
+        {"sprites\\rimt", 80, 25, 10}, {"sprites\\tast", 56, 14, 10}, {"sprites\\zenut", 79, 16, 16},
+        {"sprites\\kolbt", 125, 15, 6}};
+    std::vector<int> left, top, bottom;
+    for (const auto& w : words) {
+        const Picture p = load(w.name);
+        int x0 = w.w, y0 = w.h, y1 = -1;
+        for (int y = 0; y < w.h; ++y)
+            for (int x = 0; x < w.w; ++x)
+                if (peak(at(p, x, y)) > 60) x0 = std::min(x0, x), y0 = std::min(y0, y), y1 = std::max(y1, y);
+        left.push_back(w.leftmost + x0), top.push_back(y0), bottom.push_back(y1);
+    }
+    const auto all_equal = [](const std::vector<int>& v) { return std::count(v.begin(), v.end(), v[0]) == 4; };
+    EXPECT_TRUE(all_equal(left)) << "first ink columns at rest " << left[0] << " " << left[1] << " " << left[2] << " " << left[3];
+    EXPECT_TRUE(all_equal(top)) << "top rows " << top[0] << " " << top[1] << " " << top[2] << " " << top[3];
+    EXPECT_TRUE(bottom[0] == bottom[1] && bottom[1] == bottom[3] && bottom[2] > bottom[0]);
+    EXPECT_GE(bottom[0] - top[0], 9) << "legible letters";
+}
+
+// The end screens' eight rings turn round a centre that circles the middle (the scene's motion, with this ring
+// sprite): every column they light over a cycle stays black in both end pictures, which scroll up through every row.
+TEST(Pictures, EndTextKeepsOutOfTheRingsPath)
+{
+    const Picture ring = load("sprites\\ring32b");
+    std::vector<bool> swept(320, false);
+    for (int a = 0; a < 180; ++a) {
+        const int cx = int(30 * std::cos(-a * 0.03490666666666667) + 160);
+        for (int h = 0; h < 360; h += 45) {
+            const int x = cx + int(50 * std::cos((h + 2 * a) * 0.0174532));
+            for (int c = 0; c < 43; ++c)
+                for (int r = 0; r < 43; ++r)
+                    if (at(ring, c, r) != 0u && x - 21 + c >= 0 && x - 21 + c < 320) swept[std::size_t(x - 21 + c)] = true;
+        }
+    }
+    EXPECT_GT(std::count(swept.begin(), swept.end(), true), 150);
+    for (const char* name : {"misc\\endsc1", "misc\\endsc2"}) {
+        const Stats in_path = stats(load(name), [&](int x, int) { return swept[std::size_t(x)]; });
+        const Stats beside = stats(load(name), [&](int x, int) { return !swept[std::size_t(x)]; });
+        EXPECT_EQ(in_path.lit, 0) << name;
+        EXPECT_GE(beside.peak, 200) << name << ": its text";
     }
 }
 
