@@ -120,6 +120,7 @@ Image make_ticker()
                 const float mx = (t * dots_per_line + dot) * glyph_pixels_per_dot;
                 const int left = static_cast<int>(mx);
                 const float w = mx - left, ink = (1 - w) * mask.at(left, my) + w * mask.at(left + 1, my);
+                // A little brighter: resampling softens the strokes.
                 image.at(2 * dot + 1, 16 * t + row) = teal_white * std::min(1.0f, 1.2f * ink);
             }
         }

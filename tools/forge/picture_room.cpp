@@ -199,7 +199,7 @@ Image make_gold_env()
 Image make_hammered_gold()
 {
     const Fractal dents{5, 5, 2, 0.5f, 0x60D, true};
-    const Rgb shade{92, 66, 34}, lit{214, 158, 66}, glint{150, 135, 110};
+    const Rgb shade{92, 66, 34}, lit{214, 158, 66}, shine_colour{150, 135, 110};
     const Vec3 key = normalised({-0.5f, -0.7f, 0}), glints[] = {{-0.45f, -0.55f, 0}, {0.6f, 0.35f, 0}};
     return paint_sphere([&](int x, int y, Vec3 n) {
         const float side = 0.5f + 0.5f * dot(n, key);
@@ -209,6 +209,6 @@ Image make_hammered_gold()
             const float dx = n.x - g.x, dy = n.y - g.y;
             shine += std::exp(-(dx * dx + dy * dy) / 0.03f);
         }
-        return mix(shade, lit, side) * hammered + glint * std::fmin(1.0f, shine);
+        return mix(shade, lit, side) * hammered + shine_colour * std::fmin(1.0f, shine);
     });
 }
