@@ -27,7 +27,7 @@ struct MeshRules {
 
 const MeshRules rules[] = {
     {"inne", 100, 125, 600, 1300, 1000, false, false, false},
-    {"ute", 150, 175, 300, 1000, 1800, true, true, true},
+    {"ute", 150, 175, 60, 400, 1800, true, true, true},  // few, large facets: few blended seams
     {"planet", 350, 450, 1000, 1300, 700, true, false, true},
     {"shuttle", 45, 65, 200, 600, 1800, true, true, true},
     {"metroid", 35, 55, 150, 500, 1800, true, true, true},

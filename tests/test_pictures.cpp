@@ -1,6 +1,7 @@
 // test_pictures.cpp -- the forge's toolkit, and its pictures as the build wrote them into qd/: sizes, black
 // borders, seams, the voxel maps' agreement, brightness, and the same bytes from a fresh run.
 #include "assets/assets.h"
+#include "scenes/scenes.h"
 #include "tools/forge/draw.h"
 #include "tools/forge/noise.h"
 #include "tools/forge/palette.h"
@@ -151,21 +152,25 @@ TEST(PictureToolkit, TextFitsItsBoxAndIsCentred)
 
 // ---- the files the build wrote -----------------------------------------------------
 
-// Black beyond the block (round sprites from their radius on), and reaching into its last quarter both ways.
-// Flares peak at their centre; the ring is dark there and bright at radius 15; the particle is grey and bright.
+// Black beyond the block (round sprites from their radius on), and reaching into its last quarter both ways
+// (except the credit words, which keep one size whatever their block). Flares peak at their centre; the ring is
+// dark there and bright at radius 15; the particle is grey and bright.
 TEST(Pictures, SpritesFillTheirBlockAndAreBlackBeyondIt)
 {
     const float square = 1e6f;  // no round edge
-    const struct { const char* name; int w, h; float radius; } sprites[] = {
-        {"sprites\\boll", 24, 24, square},  {"sprites\\flaren", 43, 43, 21},     {"sprites\\flaren1", 43, 43, 21},
-        {"sprites\\flaren2", 43, 43, 21},   {"sprites\\kolbt", 125, 15, square}, {"sprites\\partic", 14, 14, 7},
-        {"sprites\\rimt", 80, 25, square},  {"sprites\\ring32b", 43, 43, 21},    {"sprites\\tast", 56, 14, square},
-        {"sprites\\zenut", 79, 16, square}, {"bak\\dsg31", 140, 40, square}};
+    const struct { const char* name; int w, h; float radius; bool fills; } sprites[] = {
+        {"sprites\\boll", 24, 24, square, true},    {"sprites\\flaren", 43, 43, 21, true},
+        {"sprites\\flaren1", 43, 43, 21, true},     {"sprites\\flaren2", 43, 43, 21, true},
+        {"sprites\\kolbt", 125, 15, square, false}, {"sprites\\partic", 14, 14, 7, true},
+        {"sprites\\rimt", 80, 25, square, false},   {"sprites\\ring32b", 43, 43, 21, true},
+        {"sprites\\tast", 56, 14, square, false},   {"sprites\\zenut", 79, 16, square, false},
+        {"bak\\dsg31", 140, 40, square, true}};
     for (const auto& s : sprites) {
         const Picture p = load(s.name);
         EXPECT_EQ(stats(p, [&](int x, int y) {
                       return x >= s.w || y >= s.h || std::hypot(x + 0.5f - s.w / 2.0f, y + 0.5f - s.h / 2.0f) >= s.radius;
                   }).lit, 0) << s.name;
+        if (!s.fills) continue;
         // (all that is lit lying in the block, the last quarters need no far edge)
         EXPECT_GT(stats(p, [&](int x, int) { return x >= s.w * 3 / 4 - 1; }).peak, 8) << s.name;
         EXPECT_GT(stats(p, [&](int, int y) { return y >= s.h * 3 / 4 - 1; }).peak, 8) << s.name;
@@ -281,6 +286,68 @@ TEST(Pictures, DarkRegionsStayClearOfWhatTheShowDrawsThere)
     }
 }
 
+// The credit words replace one another at frame row 18, each resting at its own leftmost column (10, 10, 16 and
+// 6): at rest their ink starts at one frame column and their letters share one top row, so none is larger or
+// jumps; "graphics" alone reaches below the others' last row (its descenders).
+TEST(Pictures, CreditWordsShareOneSizeAndPlace)
+{
+    const struct { const char* name; int w, h, leftmost; } words[] = {
+        {"sprites\\rimt", 80, 25, 10}, {"sprites\\tast", 56, 14, 10}, {"sprites\\zenut", 79, 16, 16},
+        {"sprites\\kolbt", 125, 15, 6}};
+    std::vector<int> left, top, bottom;
+    for (const auto& w : words) {
+        const Picture p = load(w.name);
+        int x0 = w.w, y0 = w.h, y1 = -1;
+        for (int y = 0; y < w.h; ++y)
+            for (int x = 0; x < w.w; ++x)
+                if (peak(at(p, x, y)) > 60) x0 = std::min(x0, x), y0 = std::min(y0, y), y1 = std::max(y1, y);
+        left.push_back(w.leftmost + x0), top.push_back(y0), bottom.push_back(y1);
+    }
+    const auto all_equal = [](const std::vector<int>& v) { return std::count(v.begin(), v.end(), v[0]) == 4; };
+    EXPECT_TRUE(all_equal(left)) << "first ink columns at rest " << left[0] << " " << left[1] << " " << left[2] << " " << left[3];
+    EXPECT_TRUE(all_equal(top)) << "top rows " << top[0] << " " << top[1] << " " << top[2] << " " << top[3];
+    EXPECT_TRUE(bottom[0] == bottom[1] && bottom[1] == bottom[3] && bottom[2] > bottom[0]);
+    EXPECT_GE(bottom[0] - top[0], 9) << "legible letters";
+}
+
+// The end screens' eight rings turn round a centre that circles the middle (the scene's motion, with this ring
+// sprite): every column they light over a cycle stays black in both end pictures, which scroll up through every row.
+TEST(Pictures, EndTextKeepsOutOfTheRingsPath)
+{
+    const Picture ring = load("sprites\\ring32b");
+    std::vector<bool> swept(320, false);
+    for (int a = 0; a < 180; ++a) {
+        const int cx = int(30 * std::cos(-a * 0.03490666666666667) + 160);
+        for (int h = 0; h < 360; h += 45) {
+            const int x = cx + int(50 * std::cos((h + 2 * a) * 0.0174532));
+            for (int c = 0; c < 43; ++c)
+                for (int r = 0; r < 43; ++r)
+                    if (at(ring, c, r) != 0u && x - 21 + c >= 0 && x - 21 + c < 320) swept[std::size_t(x - 21 + c)] = true;
+        }
+    }
+    EXPECT_GT(std::count(swept.begin(), swept.end(), true), 150);
+    for (const char* name : {"misc\\endsc1", "misc\\endsc2"}) {
+        const Stats in_path = stats(load(name), [&](int x, int) { return swept[std::size_t(x)]; });
+        const Stats beside = stats(load(name), [&](int x, int) { return !swept[std::size_t(x)]; });
+        EXPECT_EQ(in_path.lit, 0) << name;
+        EXPECT_GE(beside.peak, 200) << name << ": its text";
+    }
+}
+
+// The grit band's lowest pixel, in the margin row under the frame, shows strip pixel 2f - 318 + 1920k in frame f
+// of the scene (band column k): always an even one. So every even strip pixel is black, and the margin stays
+// black whatever the scene's length.
+TEST(Pictures, TheTickerLeavesTheMarginUnderTheFrameBlack)
+{
+    build_grit_strip();
+    long lit_odd = 0;
+    for (int i = 0; i < grit_strip_pixels; ++i) {
+        if (i % 2 == 0) { ASSERT_EQ(grit_strip[i], 0u) << "strip pixel " << i << " (picture column " << i % 320 << ")"; }
+        lit_odd += grit_strip[i] != 0;
+    }
+    EXPECT_GT(lit_odd, grit_strip_pixels / 20) << "the text itself is on the odd pixels";
+}
+
 // The sphere maps: pixel to normal as the samplers read it back (column 128 - 128 n.x, row 64 - 64 n.y), just
 // inside the rim outside the ellipse, the upper-left highlight at the lower right; in the files the rim colour
 // continues outward (no black fringe where the samplers land just outside the ellipse), and the block's edges
@@ -308,6 +375,42 @@ TEST(Pictures, SphereMapsFollowTheSamplersAndMatchAtTheEdges)
         for (int i = 0; i < 256; ++i)
             EXPECT_TRUE(at(p, i, 0) == at(p, i, 127) && at(p, 0, i / 2) == at(p, 255, i / 2)) << name << " at " << i;
     }
+}
+
+// The chessboard's central star shows its chrome map at a few dozen pixels, turning it fast: any fine pattern in
+// the map (a reflected checkerboard, a pinpoint highlight) crawls. Inside the ellipse no neighbouring pixels differ
+// by more than a gentle gradient does.
+TEST(Pictures, TheChromeMapHasNoDetailFinerThanTheStarCanShow)
+{
+    const Picture chrome = load("textures\\minenv3");
+    double sum = 0, count = 0, largest = 0;
+    for (int y = 0; y + 1 < 128; ++y)
+        for (int x = 0; x + 1 < 256; ++x) {
+            if (ellipse_radius(x, y) >= 0.97f || ellipse_radius(x + 1, y + 1) >= 0.97f) continue;
+            for (const double step : {mean_step(&chrome[y * 320u + x], &chrome[y * 320u + x + 1], 1),
+                                      mean_step(&chrome[y * 320u + x], &chrome[(y + 1) * 320u + x], 1)})
+                sum += step, ++count, largest = std::max(largest, step);
+        }
+    EXPECT_LE(sum / count, 6.0);
+    EXPECT_LE(largest, 40.0) << "a sharp edge in the chrome map";
+}
+
+// The room's shell is half-blended glass: the pixel where two facets meet is blended twice and stands out by a
+// quarter of (texel - what lies behind). Its map keeps to a middle tone, with few bright texels.
+TEST(Pictures, TheShellGlassKeepsToAMiddleTone)
+{
+    const Picture glass = load("textures\\gold2");
+    double sum = 0;
+    int count = 0, bright = 0;
+    for (int y = 0; y < 128; ++y)
+        for (int x = 0; x < 256; ++x)
+            if (ellipse_radius(x, y) < 1.0f) {
+                const std::uint32_t v = at(glass, x, y);
+                const double luma = 0.3 * red(v) + 0.59 * green(v) + 0.11 * blue(v);
+                sum += luma, ++count, bright += luma > 170;
+            }
+    EXPECT_LE(sum / count, 140.0);
+    EXPECT_LE(bright, count / 8);
 }
 
 // Every listed file decodes; the forge writes the catalogue, so with every listed file there an equal count means

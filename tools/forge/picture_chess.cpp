@@ -92,20 +92,30 @@ Image make_granite_env()
     });
 }
 
-// Chrome: a cyan sky above the horizon, the dark chessboard below it.
+// Chrome under the dusk: the sky of the backdrop above the horizon (indigo at the
+// zenith, violet, then orange at the horizon), the stone floor below it, lit warm
+// near the horizon, and a broad glow of the low sun at the upper left. The star
+// shows this map at a few dozen pixels and its points turn it fast, so nothing in
+// it is finer than about a tenth of the ellipse: no checker, a soft horizon, a
+// soft sun, and a moderate range between sky and floor; a last blur takes out
+// what the painting left.
 Image make_chrome_env()
 {
-    return sphere_map([](Vec3 n) {
+    const Ramp sky{{0.0f, {245, 170, 110}}, {0.15f, {215, 120, 110}}, {0.4f, {130, 78, 140}},
+                   {0.75f, {62, 56, 120}},   {1.0f, {44, 46, 104}}};
+    const Ramp floor{{0.0f, {180, 130, 100}}, {0.3f, {120, 106, 102}}, {0.7f, {84, 82, 88}}, {1.0f, {66, 66, 74}}};
+    const Vec3 sun = normalised({-0.6f, -0.25f, -0.75f});
+    Image image = sphere_map([&](Vec3 n) {
         const Vec3 r = reflect(view_ray, n);
-        Rgb c;
-        if (r.y < 0) {
-            c = mix(Rgb{200, 240, 255}, Rgb{20, 90, 170}, std::pow(-r.y, 0.6f));
-        } else {
-            const float k = 1.0f / std::fmax(r.y, 0.02f);
-            const int cx = static_cast<int>(std::floor(r.x * k * 1.5f)), cz = static_cast<int>(std::floor(r.z * k * 1.5f));
-            const Rgb square = ((cx + cz) & 1) ? Rgb{70, 68, 66} : Rgb{18, 20, 28};
-            c = mix(square, Rgb{90, 110, 130}, std::exp(-r.y * 8.0f));
-        }
-        return c + Rgb{255, 255, 255} * highlight(n, upper_left_light, 80.0f);
+        // Sky and floor meet over a band of about a seventh of the height.
+        const float up = -r.y;
+        Rgb c = mix(floor(std::pow(std::fmax(0.0f, -up), 0.7f)), sky(std::pow(std::fmax(0.0f, up), 0.8f)),
+                    smoothstep(-0.15f, 0.15f, up));
+        const float towards_sun = std::fmax(0.0f, dot(r, sun));
+        return c + Rgb{255, 190, 120} * (0.55f * std::pow(towards_sun, 6.0f)) +
+               Rgb{255, 240, 215} * (0.3f * std::pow(towards_sun, 14.0f));
     });
+    box_blur(image, 6);
+    match_wrap_edges(image);
+    return image;
 }

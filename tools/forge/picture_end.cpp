@@ -14,14 +14,35 @@ namespace {
 
 const Rgb end_pale = warm_white * 0.9f;
 
-// A centred line of gold text with a faint halo.
-void gold_line(Image& image, const char* text, Typeface face, int size, int baseline, Rgb colour)
+// The eight rings turn round a centre that itself circles the middle: over a
+// cycle they sweep a disc that reaches columns 61 to 260. The text scrolls up
+// through every row, so it keeps to the two columns beside that disc, each
+// line centred in its column, and the disc's columns stay black.
+constexpr int left_column_centre = 30, right_column_centre = 290;
+constexpr int ring_path_first = 61, ring_path_last = 260;
+
+// A line of text with a faint halo, ink centred on column cx, baseline at `baseline`.
+void gold_line(Image& image, const char* text, Typeface face, int size, int cx, int baseline, Rgb colour)
 {
-    const Plane ink = text_plane(text, face, size, 160, baseline);
+    const Plane ink = text_plane(text, face, size, cx, baseline);
     Plane halo = ink;
-    box_blur(halo, 3);
+    box_blur(halo, 2);
     add_plane(image, halo, colour * 0.35f);
     paint_plane(image, ink, colour);
+}
+
+// Lines one under another, `step` rows apart, from the first baseline.
+void column_of_lines(Image& image, std::initializer_list<const char*> lines, Typeface face, int size, int cx,
+                     int first_baseline, int step, Rgb colour)
+{
+    int baseline = first_baseline;
+    for (const char* line : lines) gold_line(image, line, face, size, cx, baseline, colour), baseline += step;
+}
+
+void clear_ring_path(Image& image)
+{
+    for (int y = 0; y < image.height; ++y)
+        for (int x = ring_path_first; x <= ring_path_last; ++x) image.at(x, y) = {};
 }
 
 }  // namespace
@@ -41,21 +62,31 @@ Image make_end_backdrop()
     return image;
 }
 
+// The title, its letters stacked down the left column; the thanks beside it on
+// the right.
 Image make_end_thanks()
 {
     Image image;
-    const int size = fit_text_height("VELMORA", Typeface::bold, 220, 60);
-    gold_line(image, "VELMORA", Typeface::bold, size, 92, title_gold);
-    gold_line(image, "thank you for watching", Typeface::regular, 16, 140, end_pale);
+    const char* letters[] = {"V", "E", "L", "M", "O", "R", "A"};
+    const int size = fit_text_height("M", Typeface::bold, 40, 22);
+    for (int i = 0; i < 7; ++i)
+        gold_line(image, letters[i], Typeface::bold, size, left_column_centre, 32 + 26 * i, title_gold);
+    column_of_lines(image, {"thank", "you", "for", "watching"}, Typeface::regular, 12, right_column_centre, 82, 18,
+                    end_pale);
+    clear_ring_path(image);
     return image;
 }
 
+// The roles down the left column; what the show is made of, and the way out, on the right.
 Image make_end_roles()
 {
     Image image;
-    const char* roles[] = {"code", "music", "graphics", "3D models"};
-    for (int i = 0; i < 4; ++i) gold_line(image, roles[i], Typeface::bold, 18, 30 + 28 * i, title_gold);
-    gold_line(image, "made entirely from code", Typeface::regular, 14, 160, end_pale);
-    gold_line(image, "press any key", Typeface::regular, 12, 184, Rgb{170, 170, 190});
+    column_of_lines(image, {"code", "music", "graphics", "3D", "models"}, Typeface::bold, 12, left_column_centre, 36,
+                    24, title_gold);
+    column_of_lines(image, {"made", "entirely", "from", "code"}, Typeface::regular, 12, right_column_centre, 60, 18,
+                    end_pale);
+    column_of_lines(image, {"press", "any key"}, Typeface::regular, 11, right_column_centre, 168, 16,
+                    Rgb{170, 170, 190});
+    clear_ring_path(image);
     return image;
 }

@@ -2,12 +2,15 @@
 // deep blue): the crystal landscape, the crest logo, the metallic wordmark, the
 // banner and credit words, and the glowing sprites (flares and the ring).
 #include "draw.h"
+#include "forge.h"
 #include "noise.h"
 #include "palette.h"
 #include "pictures.h"
+#include "shading.h"
 #include "text.h"
 
 #include <cmath>
+#include <string>
 
 using namespace show_colour;
 
@@ -50,22 +53,153 @@ Image flare_sprite(Shade shade)
     return image;
 }
 
-// A credit word, bright gold-white, left-aligned and vertically centred in w x h.
-Image credit_word(const char* word, int w, int h)
+// The four credit words replace one another in the banner, so they share one
+// size and one baseline and, once at rest, start at one frame column: the
+// largest of the scene's leftmost columns (10, 10, 16 and 6). Lower case, as on
+// the end screen. Bright gold-white, warm white at the tops fading to gold.
+constexpr int credit_size = 15, credit_baseline = 13, credit_ink_column = 16;
+
+Image credit_word(const char* word, int w, int h, int leftmost_x)
 {
-    const int size = fit_text_height(word, Typeface::bold, w - 2, h - 2);
-    const TextMask mask = render_text(word, Typeface::bold, size);
+    const TextMask mask = render_text(word, Typeface::bold, credit_size);
     const InkBox box = ink_box(mask);
+    const int left = credit_ink_column - leftmost_x, top = credit_baseline - mask.baseline;
+    if (left + box.width() > w || top + box.y0 < 0 || top + box.y1 > h)
+        forge_fail(std::string("the credit word \"") + word + "\" does not fit its " + std::to_string(w) + "x" +
+                   std::to_string(h) + " sprite");
     Plane ink(320, 200);
-    const int top = (h - box.height()) / 2;
-    stamp_text(ink, mask, 1 - box.x0, top - box.y0);
+    stamp_text(ink, mask, left - box.x0, top);
+    const int cap_top = credit_baseline - (mask.baseline - ink_box(render_text("D", Typeface::bold, credit_size)).y0);
     Image image;
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
-            const float t = clamp01(static_cast<float>(y - top) / std::max(1, box.height()));
+            const float t = clamp01(static_cast<float>(y - cap_top) / (credit_baseline - cap_top));
             image.at(x, y) = mix(warm_white, title_gold, t) * ink.at(x, y);
         }
     keep_sprite_block(image, w, h);
+    return image;
+}
+
+// ---- the crest logo: reliefs lit as polished metal ----
+
+// Coverage (0..1) of a convex polygon.
+Plane polygon_mask(std::initializer_list<float> xs, std::initializer_list<float> ys)
+{
+    Image image;
+    fill_polygon(image, xs.begin(), ys.begin(), static_cast<int>(xs.size()), Rgb{1, 1, 1});
+    Plane mask;
+    for (std::size_t i = 0; i < mask.v.size(); ++i) mask.v[i] = image.pixels[i].r;
+    return mask;
+}
+
+// A rounded relief from a coverage mask: the mask blurred, so that its edges
+// rise over about `bevel` pixels, held to the mask's own outline.
+Plane relief(const Plane& mask, int bevel)
+{
+    Plane height = mask;
+    box_blur(height, bevel, 2);
+    for (std::size_t i = 0; i < height.v.size(); ++i) height.v[i] = smoothstep(0.0f, 1.0f, height.v[i]) * mask.v[i];
+    return height;
+}
+
+// The normal of a relief `depth` pixels high at (x, y), facing the viewer (-z).
+Vec3 relief_normal(const Plane& height, int x, int y, float depth)
+{
+    const float hx = height.at(std::min(319, x + 1), y) - height.at(std::max(0, x - 1), y);
+    const float hy = height.at(x, std::min(199, y + 1)) - height.at(x, std::max(0, y - 1));
+    return normalised({-0.5f * depth * hx, -0.5f * depth * hy, -1.0f});
+}
+
+// Polished metal: what the surface mirrors (a bright sky above the horizon, a
+// darker floor below, a dark band at the horizon) through the metal's ramp, and a
+// highlight from the upper left.
+Rgb polished(Vec3 n, const Ramp& metal)
+{
+    const Vec3 r = reflect(view_ray, n);
+    float level = r.y < 0 ? 0.62f + 0.35f * std::sqrt(-r.y) : 0.5f - 0.3f * r.y;
+    level -= 0.3f * std::exp(-(r.y + 0.04f) * (r.y + 0.04f) / 0.01f);
+    return metal(clamp01(level)) + Rgb{255, 250, 235} * (0.8f * highlight(n, upper_left_light, 40.0f));
+}
+
+const Ramp crest_gold{{0.0f, {40, 20, 8}},     {0.3f, {130, 72, 24}},   {0.6f, {230, 160, 60}},
+                      {0.85f, {255, 222, 140}}, {1.0f, {255, 248, 225}}};
+const Ramp crest_magenta{{0.0f, {40, 6, 36}},    {0.3f, {130, 24, 100}}, {0.6f, {230, 70, 170}},
+                         {0.85f, {255, 150, 215}}, {1.0f, {255, 235, 250}}};
+const Ramp crest_chrome{{0.0f, {70, 90, 170}},     {0.45f, {190, 205, 250}}, {0.6f, {255, 255, 255}},
+                        {0.64f, {150, 80, 60}},    {0.72f, {230, 150, 70}},  {1.0f, {255, 220, 140}}};
+
+// Paints a relief over the image by its mask, lit as polished metal.
+void paint_relief(Image& image, const Plane& mask, const Plane& height, float depth, const Ramp& metal)
+{
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 320; ++x)
+            if (const float m = mask.at(x, y); m > 0.0f)
+                image.at(x, y) = mix(image.at(x, y), polished(relief_normal(height, x, y, depth), metal), m);
+}
+
+// Chrome letters as the old posters have them: a blue-white sky reflected down to
+// a bright horizon line at two thirds of their height, warm gold below it; their
+// bevels catch the light from the upper left and fall dark to the lower right.
+Rgb letter_colour(const Plane& height, int x, int y, float top, float bottom)
+{
+    const Vec3 n = relief_normal(height, x, y, 10.0f);
+    const float t = (y + 0.5f - top) / (bottom - top);
+    const float light = dot(n, upper_left_light) - dot(Vec3{0, 0, -1}, upper_left_light);
+    return crest_chrome(t) * (1.0f + 1.2f * light) + Rgb{255, 250, 235} * (0.7f * highlight(n, upper_left_light, 30.0f));
+}
+
+void paint_letters(Image& image, const Plane& mask, const Plane& height, float top, float bottom)
+{
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 320; ++x)
+            if (const float m = mask.at(x, y); m > 0.0f)
+                image.at(x, y) = mix(image.at(x, y), letter_colour(height, x, y, top, bottom), m);
+}
+
+// A soft dark shadow under a shape, offset down and to the right.
+void drop_shadow(Image& image, const Plane& mask, int dx, int dy, int blur, float strength)
+{
+    Plane shadow(320, 200);
+    for (int y = dy; y < 200; ++y)
+        for (int x = dx; x < 320; ++x) shadow.at(x, y) = mask.at(x - dx, y - dy);
+    box_blur(shadow, blur);
+    for (std::size_t i = 0; i < image.pixels.size(); ++i) image.pixels[i] = image.pixels[i] * (1.0f - strength * shadow.v[i]);
+}
+
+// The night behind the crest: deep blue to violet, stars, a warm glow and faint
+// rays behind the crest; below the horizon a dark glossy floor whose grid lines
+// run to the vanishing point under the crest.
+Image crest_backdrop(float horizon)
+{
+    Image image;
+    fill(image, [&](int x, int y) {
+        if (y < horizon) return mix(deep_blue * 0.8f, Rgb{70, 26, 100}, std::pow(y / horizon, 1.6f));
+        // The floor: row y lies at distance 1 / depth; lines every 0.25 of distance
+        // cross the rows where that distance passes a multiple, and the lines along
+        // the floor run to the vanishing point (160, horizon).
+        const float depth = (y + 0.5f - horizon) / (200.0f - horizon);
+        const float near = 4.0f / (depth + 0.02f), far = 4.0f / (depth - 1.0f / (200.0f - horizon) + 0.02f);
+        const float row_line = std::floor(far) != std::floor(near) ? 1.0f : 0.0f;
+        const float across = (x + 0.5f - 160.0f) / ((y + 0.5f - horizon) * 2.2f);
+        const float column_line = std::exp(-std::pow(fract(across + 0.5f) - 0.5f, 2.0f) / (0.02f / (depth + 0.1f)));
+        const float line = std::fmax(row_line, column_line) * smoothstep(0.0f, 0.5f, depth);
+        return mix(Rgb{24, 10, 46}, Rgb{8, 6, 26}, depth) + magenta * (0.45f * line);
+    });
+    Rng rng(0x0717);
+    for (int i = 0; i < 110; ++i) {
+        const int y = rng.below(static_cast<int>(horizon) - 20);
+        add_star(image, rng.below(320), y, Rgb{215, 220, 255} * rng.range(0.25f, 0.9f) * (1.0f - y / horizon), 1.0f,
+                 rng.below(12) == 0 ? 2 : 0);
+    }
+    // Rays fanning out from behind the crest, and the glow they come from.
+    for (int y = 0; y < static_cast<int>(horizon); ++y)
+        for (int x = 0; x < 320; ++x) {
+            const float a = std::atan2(y - 64.0f, x - 160.0f), r = std::hypot(x - 160.0f, y - 64.0f);
+            const float ray = std::pow(0.5f + 0.5f * std::cos(a * 14.0f), 6.0f) * std::exp(-r / 90.0f);
+            image.at(x, y) = image.at(x, y) + Rgb{120, 50, 120} * (0.45f * ray);
+        }
+    add_glow(image, 160, 64, 150, 90, Rgb{110, 40, 110}, 2.0f);
+    add_glow(image, 160, horizon, 200, 14, Rgb{200, 90, 150}, 2.0f);
     return image;
 }
 
@@ -97,41 +231,68 @@ Image make_crystal_landscape()
     return image;
 }
 
-// The crest: a shield with a bold "V", the name under it between two bars; strong
-// horizontal strokes, because the logo is smeared sideways as it fades out.
+// The crest: a gold shield with a raised magenta "V" on a dark enamel field
+// engraved with fine horizontal lines, gold wings to either side, and the name
+// in chrome and gold standing on a glossy floor that mirrors it, under a night
+// sky with rays and stars. Lit reliefs give it something to look at while it is
+// held; its strong horizontal strokes (wings, engraving, floor lines, the
+// letters' horizon line) survive the sideways smear it fades out with.
 Image make_crest_logo()
 {
-    Image image;
-    fill(image, [](int x, int y) {
-        const float band = 0.5f + 0.5f * std::cos(y * 2.0f * pi / 8.0f);
-        return mix(deep_blue, Rgb{40, 24, 90}, y / 200.0f) + Rgb{10, 6, 20} * (band * (x % 2 == 0 ? 1.0f : 0.8f));
-    });
-    // Horizontal bars: one behind the crest, two framing the name.
-    const float bar_x[] = {20, 300, 300, 20};
-    const float top_bar_y[] = {48, 48, 53, 53};
-    const float low_bar_y[] = {126, 126, 130, 130};
-    const float foot_bar_y[] = {177, 177, 181, 181};
-    fill_polygon(image, bar_x, top_bar_y, 4, title_gold, 0.9f);
-    fill_polygon(image, bar_x, low_bar_y, 4, magenta);
-    fill_polygon(image, bar_x, foot_bar_y, 4, magenta);
-    // The shield, in front of the top bar.
-    const float shield_x[] = {110, 210, 210, 160, 110};
-    const float shield_y[] = {18, 18, 78, 112, 78};
-    fill_polygon(image, shield_x, shield_y, 5, title_gold);
-    const float inner_x[] = {116, 204, 204, 160, 116};
-    const float inner_y[] = {24, 24, 75, 105, 75};
-    fill_polygon(image, inner_x, inner_y, 5, Rgb{60, 20, 80});
-    // The "V": two thick strokes meeting at the foot.
-    const float left_x[] = {126, 146, 166, 154}, left_y[] = {30, 30, 96, 96};
-    const float right_x[] = {194, 174, 154, 166}, right_y[] = {30, 30, 96, 96};
-    fill_polygon(image, left_x, left_y, 4, Rgb{240, 80, 170});
-    fill_polygon(image, right_x, right_y, 4, Rgb{255, 120, 190});
-    const int size = fit_text_height("VELMORA", Typeface::bold, 250, 40);
-    const Plane word = text_plane("VELMORA", Typeface::bold, size, 160, 168);
+    const float horizon = 150.0f;
+    Image image = crest_backdrop(horizon);
+
+    // Wings: tapered bars, three to a side.
+    for (const float side : {-1.0f, 1.0f})
+        for (int k = 0; k < 3; ++k) {
+            const float y = 40.0f + 9.0f * k, inner = 160.0f + side * 44.0f, outer = 160.0f + side * (142.0f - 26.0f * k);
+            const Plane wing = polygon_mask({inner, outer, outer, inner}, {y, y + 2.0f, y + 4.0f, y + 6.0f});
+            drop_shadow(image, wing, 2, 3, 2, 0.6f);
+            paint_relief(image, wing, relief(wing, 2), 6.0f, crest_gold);
+        }
+    // The shield: a gold rim around the engraved enamel field.
+    const Plane shield = polygon_mask({112, 208, 208, 160, 112}, {10, 10, 76, 112, 76});
+    const Plane field = polygon_mask({120, 200, 200, 160, 120}, {18, 18, 72, 103, 72});
+    drop_shadow(image, shield, 3, 4, 3, 0.7f);
+    paint_relief(image, shield, relief(shield, 4), 14.0f, crest_gold);
     for (int y = 0; y < 200; ++y)
         for (int x = 0; x < 320; ++x)
-            if (word.at(x, y) > 0)
-                image.at(x, y) = mix(image.at(x, y), mix(warm_white, title_gold, clamp01((y - 138) / 32.0f)), word.at(x, y));
+            if (const float m = field.at(x, y); m > 0.0f) {
+                const float glow = std::exp(-(std::pow((x - 160.0f) / 40.0f, 2.0f) + std::pow((y - 50.0f) / 40.0f, 2.0f)));
+                const float engraving = 0.75f + 0.25f * std::cos(y * 2.0f * pi / 3.0f + 0.6f * std::sin(x * 0.12f));
+                const Rgb enamel = mix(Rgb{26, 8, 44}, Rgb{96, 22, 110}, glow) * engraving;
+                image.at(x, y) = mix(image.at(x, y), enamel, m);
+            }
+    // The "V": two raised strokes meeting at the foot.
+    Plane v = polygon_mask({128, 148, 166, 154}, {26, 26, 96, 96});
+    const Plane right = polygon_mask({192, 172, 154, 166}, {26, 26, 96, 96});
+    for (std::size_t i = 0; i < v.v.size(); ++i) v.v[i] = std::fmax(v.v[i], right.v[i]);
+    drop_shadow(image, v, 2, 3, 2, 0.8f);
+    paint_relief(image, v, relief(v, 3), 12.0f, crest_magenta);
+
+    // The name, standing on the floor, and its reflection in it.
+    const int size = fit_text_height("VELMORA", Typeface::bold, 260, 34);
+    const Plane word = text_plane("VELMORA", Typeface::bold, size, 160, static_cast<int>(horizon) + 14);
+    Plane halo = word;
+    box_blur(halo, 5);
+    add_plane(image, halo, Rgb{140, 50, 130} * 0.8f);
+    const Plane word_height = relief(word, 2);
+    const InkBox box = ink_box(render_text("VELMORA", Typeface::bold, size));
+    const float word_bottom = horizon + 14.0f, word_top = word_bottom - static_cast<float>(box.height());
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 320; ++x) {
+            const int mirror = 2 * (static_cast<int>(horizon) + 15) - y;
+            if (mirror < 0 || mirror >= 200 || y <= static_cast<int>(horizon) + 15) continue;
+            const float m = word.at(x, mirror) * 0.3f * (1.0f - (y - horizon - 15.0f) / 35.0f);
+            if (m > 0.0f) image.at(x, y) = mix(image.at(x, y), letter_colour(word_height, x, mirror, word_top, word_bottom), m);
+        }
+    drop_shadow(image, word, 2, 2, 1, 0.7f);
+    paint_letters(image, word, word_height, word_top, word_bottom);
+    // Glints where the light from the upper left catches corners.
+    add_glow(image, 113, 11, 5, 5, Rgb{255, 245, 220}, 2.0f);
+    add_star(image, 113, 11, Rgb{255, 250, 235}, 2.0f, 9);
+    add_star(image, 131, 27, Rgb{255, 230, 250}, 2.0f, 5);
+    add_star(image, static_cast<int>(160 - box.width() / 2.0f) + 3, static_cast<int>(word_top) + 2, Rgb{255, 255, 255}, 2.0f, 7);
     return image;
 }
 
@@ -157,30 +318,35 @@ Image make_wordmark()
     return image;
 }
 
-// A dim plate with a thin glowing border, rounded corners, in the top-left 140x40.
+// A dim plate with a thin glowing border, rounded corners, in the top-left 140x40:
+// rows 2 to 31 only, so that the credit words (banner rows 10 to 23, the banner
+// resting at frame row 10 and the words at row 18 with their baseline 13 rows
+// down) sit in its middle; the rows under it are black.
 Image make_banner()
 {
+    constexpr float centre_y = 17.0f, half_height = 15.0f, radius = 5.0f;
     Image image;
     for (int y = 0; y < 40; ++y)
         for (int x = 0; x < 140; ++x) {
-            // Distance inside a rounded rectangle inset by 1.5 px.
-            const float qx = std::fabs(x + 0.5f - 70.0f) - (70.0f - 1.5f - 5.0f);
-            const float qy = std::fabs(y + 0.5f - 20.0f) - (20.0f - 1.5f - 5.0f);
+            // Signed distance to a rounded rectangle inset by 1.5 px (< 0 inside).
+            const float qx = std::fabs(x + 0.5f - 70.0f) - (70.0f - 1.5f - radius);
+            const float qy = std::fabs(y + 0.5f - centre_y) - (half_height - 1.5f - radius);
             const float outside = std::sqrt(std::fmax(qx, 0.0f) * std::fmax(qx, 0.0f) + std::fmax(qy, 0.0f) * std::fmax(qy, 0.0f)) +
-                                  std::fmin(std::fmax(qx, qy), 0.0f) - 5.0f;  // < 0 inside
+                                  std::fmin(std::fmax(qx, qy), 0.0f) - radius;
             const float border = std::exp(-outside * outside / 0.5f);
             const float inner_glow = outside < 0 ? std::exp(outside / 3.0f) : 0.0f;
-            Rgb c = outside < 0 ? Rgb{22, 12, 40} + Rgb{14, 6, 22} * (y / 40.0f) : Rgb{};
+            const float down = (y + 0.5f - (centre_y - half_height)) / (2.0f * half_height);
+            Rgb c = outside < 0 ? Rgb{22, 12, 40} + Rgb{14, 6, 22} * down : Rgb{};
             c = c + Rgb{40, 14, 40} * inner_glow + Rgb{100, 58, 94} * border;
             image.at(x, y) = c;
         }
     return image;
 }
 
-Image make_credit_code() { return credit_word("CODE", 80, 25); }
-Image make_credit_music() { return credit_word("MUSIC", 56, 14); }
-Image make_credit_graphics() { return credit_word("GRAPHICS", 79, 16); }
-Image make_credit_models() { return credit_word("3D MODELS", 125, 15); }
+Image make_credit_code() { return credit_word("code", 80, 25, 10); }
+Image make_credit_music() { return credit_word("music", 56, 14, 10); }
+Image make_credit_graphics() { return credit_word("graphics", 79, 16, 16); }
+Image make_credit_models() { return credit_word("3D models", 125, 15, 6); }
 
 // A pale gold ring of radius 15: a bright thin core with a soft falloff.
 Image make_ring_sprite()

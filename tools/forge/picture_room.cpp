@@ -189,16 +189,26 @@ Image make_gold_env()
     return sphere_map([](Vec3 n) { return gold_surface(n, 0.9f); });
 }
 
-// Brighter gold, hammered: the normal is tilted by the slope of a fine noise.
+// Gold-tinted hammered glass for the faceted shell. Each facet shows the one
+// texel of its normal, averaged with the hall or the knot behind it. Where two
+// facets meet, the pixel on the shared edge is blended twice and stands out by a
+// quarter of (texel - what lies behind): so the glass keeps to a middle tone near
+// the mean of the hall and the knot, shaded across the ball, the hammering
+// varying it a little from facet to facet, and only the few facets that face
+// the two lights are bright.
 Image make_hammered_gold()
 {
-    const Fractal dents{24, 24, 2, 0.4f, 0x60D, true};
-    Plane height(320, 200);
-    for (int y = 0; y < 200; ++y)
-        for (int x = 0; x < 320; ++x) height.at(x, y) = fractal_noise(fract(x / 256.0f), fract(y / 128.0f), dents);
+    const Fractal dents{5, 5, 2, 0.5f, 0x60D, true};
+    const Rgb shade{92, 66, 34}, lit{214, 158, 66}, shine_colour{150, 135, 110};
+    const Vec3 key = normalised({-0.5f, -0.7f, 0}), glints[] = {{-0.45f, -0.55f, 0}, {0.6f, 0.35f, 0}};
     return paint_sphere([&](int x, int y, Vec3 n) {
-        const float gx = height.at(std::min(319, x + 1), y) - height.at(std::max(0, x - 1), y);
-        const float gy = height.at(x, std::min(199, y + 1)) - height.at(x, std::max(0, y - 1));
-        return gold_surface(normalised(n + Vec3{gx * 2.2f, gy * 1.6f, 0}), 1.05f);
+        const float side = 0.5f + 0.5f * dot(n, key);
+        const float hammered = 0.82f + 0.36f * fractal_noise(fract(x / 256.0f), fract(y / 128.0f), dents);
+        float shine = 0;
+        for (const Vec3& g : glints) {
+            const float dx = n.x - g.x, dy = n.y - g.y;
+            shine += std::exp(-(dx * dx + dy * dy) / 0.03f);
+        }
+        return mix(shade, lit, side) * hammered + shine_colour * std::fmin(1.0f, shine);
     });
 }
