@@ -95,6 +95,16 @@ void crossfade_loop(Signal& x, int loop_start, int loop_length, int frames)
     }
 }
 
+// Scales `x` to a peak of 1 and rounds its peaks off: y = tanh(drive x). A little drive
+// thickens a voice and lowers its crest.
+void saturate(Signal& x, double drive)
+{
+    double m = 0.0;
+    for (double v : x) m = std::max(m, std::fabs(v));
+    if (m > 0.0)
+        for (double& v : x) v = std::tanh(drive * v / m);
+}
+
 XmEnvelope envelope(std::initializer_list<XmEnvelopePoint> points, int sustain = -1)
 {
     XmEnvelope e;
@@ -242,51 +252,65 @@ XmInstrument clap(Noise& noise)
 }
 
 // Six square oscillators at unrelated ratios under a high-pass: a metallic hat.
-double metal(double t)
+// `pitch` scales them all (1 = song 1's set).
+double metal(double t, double pitch = 1.0)
 {
     static const double hz[6] = {317.0, 471.0, 543.0, 761.0, 849.0, 1113.0};
     double s = 0.0;
-    for (double f : hz) s += std::sin(2 * pi * f * 1.9 * t) >= 0.0 ? 1.0 : -1.0;
+    for (double f : hz) s += std::sin(2 * pi * f * 1.9 * pitch * t) >= 0.0 ? 1.0 : -1.0;
     return s / 6.0;
 }
 
-Signal hat_signal(Noise& noise, double seconds, double decay, double rate)
+// A hat's colour: where its high-pass sits, the metal's pitch, how much noise is in it,
+// and how long the closed hat rings.
+struct HatTone {
+    double cutoff = 7200;
+    double pitch = 1.0;
+    double noise = 0.5;
+    double closed_decay = 0.016;
+    double drive = 0.0;  // saturation after the envelope (0: none): a denser, louder hat
+};
+
+Signal hat_signal(Noise& noise, double seconds, double decay, double rate, const HatTone& tone = {})
 {
     Signal x(std::size_t(frames_for(seconds, rate)));
-    Biquad hp = make_filter(FilterKind::highpass, 7200, 0.8, rate);
-    Biquad hp2 = make_filter(FilterKind::highpass, 7200, 0.8, rate);
+    Biquad hp = make_filter(FilterKind::highpass, tone.cutoff, 0.8, rate);
+    Biquad hp2 = make_filter(FilterKind::highpass, tone.cutoff, 0.8, rate);
     for (std::size_t i = 0; i < x.size(); ++i) {
         const double t = double(i) / rate;
         const double env = std::exp(-t / decay);
-        x[i] = hp2.run(hp.run(0.6 * metal(t) + 0.5 * noise.next())) * env;
+        x[i] = hp2.run(hp.run(0.6 * metal(t, tone.pitch) + tone.noise * noise.next())) * env;
     }
+    if (tone.drive > 0.0) saturate(x, tone.drive);
     fade_in(x, 4);
     const std::size_t tail = std::min<std::size_t>(x.size() / 4, 400);
     for (std::size_t i = x.size() - tail; i < x.size(); ++i) x[i] *= double(x.size() - i) / double(tail);
     return x;
 }
 
-XmInstrument closed_hat(Noise& noise)
+XmInstrument closed_hat(Noise& noise, const HatTone& tone = {})
 {
     const double rate = 44100;
-    return instrument("closed hat", unpitched(hat_signal(noise, 0.07, 0.016, rate), rate, 40, 150));
+    const double seconds = std::max(0.07, 4.5 * tone.closed_decay);
+    return instrument("closed hat", unpitched(hat_signal(noise, seconds, tone.closed_decay, rate, tone), rate, 40, 150));
 }
 
-XmInstrument open_hat(Noise& noise)
+XmInstrument open_hat(Noise& noise, const HatTone& tone = {})
 {
     const double rate = 44100;
-    return instrument("open hat", unpitched(hat_signal(noise, 0.3, 0.1, rate), rate, 36, 150));
+    return instrument("open hat", unpitched(hat_signal(noise, 0.3, 0.1, rate, tone), rate, 36, 150));
 }
 
-// A bright attack, then a looped wash that the volume envelope lets ring and die.
-XmInstrument crash(Noise& noise)
+// A bright attack, then a looped wash that the volume envelope lets ring and die;
+// `cutoff` and `body_hz` set how bright the wash is.
+XmInstrument crash(Noise& noise, double cutoff = 3800, double body_hz = 5200)
 {
     const double rate = 32000;
     const int attack = frames_for(0.3, rate);
     const int loop = frames_for(0.45, rate);
     Signal x(std::size_t(attack + loop));
-    Biquad hp = make_filter(FilterKind::highpass, 3800, 0.7, rate);
-    Biquad body = make_filter(FilterKind::bandpass, 5200, 0.6, rate);
+    Biquad hp = make_filter(FilterKind::highpass, cutoff, 0.7, rate);
+    Biquad body = make_filter(FilterKind::bandpass, body_hz, 0.6, rate);
     for (std::size_t i = 0; i < x.size(); ++i) {
         const double t = double(i) / rate;
         const double level = 0.55 + 0.45 * std::exp(-t / 0.06);
@@ -301,14 +325,14 @@ XmInstrument crash(Noise& noise)
                       envelope({{0, 64}, {12, 46}, {40, 28}, {90, 14}, {150, 5}, {200, 0}}), 300);
 }
 
-// Low-passed noise on a loop: slid up in pitch it becomes a riser.
-XmInstrument sweep(Noise& noise)
+// Band-passed noise on a loop: slid up in pitch it becomes a riser.
+XmInstrument sweep(Noise& noise, double band_hz = 900)
 {
     const double rate = 22050;
     const int loop = frames_for(0.5, rate);
     const int lead_in = frames_for(0.05, rate);
     Signal x(std::size_t(lead_in + loop));
-    Biquad bp = make_filter(FilterKind::bandpass, 900, 0.5, rate);
+    Biquad bp = make_filter(FilterKind::bandpass, band_hz, 0.5, rate);
     for (double& v : x) v = bp.run(noise.next());
     crossfade_loop(x, lead_in, loop, lead_in);
     fade_in(x, 64);
@@ -349,9 +373,17 @@ XmInstrument boom(Noise& noise)
                       envelope({{0, 64}, {20, 46}, {60, 26}, {110, 12}, {160, 4}, {190, 0}}), 400);
 }
 
-// ---- pitched voices ------------------------------------------------------------------
+// ---- song 1's pitched voices ---------------------------------------------------------
+
+// Song 1's colour: the upper partials a little dull, a gentle bass, its own noise.
+struct SynthFlavour {
+    double brightness = 1.0;  // scales the upper partials of the pitched voices
+    double bass_drive = 1.0;  // saturation of the bass, 1 = gentle
+    std::uint32_t seed = 1;   // the noise generator's start
+};
 
 // A pitched sample: `x` holds a tone of `tone_hz` at `rate`; it sounds right on `note`.
+// A loop length of 0 plays it once.
 XmSample pitched(const Signal& x, double rate, double tone_hz, int note, std::uint8_t volume, int loop_start,
                  int loop_length, std::uint8_t panning = 128, double peak = 0.97)
 {
@@ -360,7 +392,7 @@ XmSample pitched(const Signal& x, double rate, double tone_hz, int note, std::ui
     s.volume = volume;
     s.panning = panning;
     tune_sample(s, rate, tone_hz, note);
-    set_loop(s, loop_start, loop_length);
+    if (loop_length > 0) set_loop(s, loop_start, loop_length);
     return s;
 }
 
@@ -465,6 +497,235 @@ XmInstrument bell(const SynthFlavour& f)
                       envelope({{0, 64}, {8, 44}, {30, 26}, {70, 12}, {120, 4}, {170, 0}}), 500);
 }
 
+// ---- song 2's own voices -----------------------------------------------------------------
+
+// A short electro kick: a fast fall from about 570 Hz to a 52 Hz body, and a bright tick.
+XmInstrument tight_kick(Noise& noise)
+{
+    const double rate = 32000;
+    Signal x(std::size_t(frames_for(0.32, rate)));
+    Biquad click = make_filter(FilterKind::highpass, 4500, 0.7, rate);
+    double phase = 0.0;
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        const double t = double(i) / rate;
+        const double hz = 52.0 + 140.0 * std::exp(-t / 0.018) + 380.0 * std::exp(-t / 0.0025);
+        phase += 2.0 * pi * hz / rate;
+        const double body = std::sin(phase) * std::exp(-t / 0.13) * std::min(1.0, t / 0.001 + 0.3);
+        const double tick = click.run(noise.next()) * std::exp(-t / 0.0015);
+        x[i] = std::tanh(2.0 * body + 0.6 * tick);
+    }
+    fade_in(x, 6);
+    for (std::size_t i = x.size() - 500; i < x.size(); ++i) x[i] *= double(x.size() - i) / 500.0;
+    return instrument("kick", unpitched(x, rate, 64, 128, 0.72));
+}
+
+// Two short tones under bright, band-passed noise: a snappy snare.
+XmInstrument snap_snare(Noise& noise)
+{
+    const double rate = 32000;
+    Signal x(std::size_t(frames_for(0.26, rate)));
+    Biquad hp = make_filter(FilterKind::highpass, 1800, 0.7, rate);
+    Biquad bp = make_filter(FilterKind::bandpass, 5200, 0.6, rate);
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        const double t = double(i) / rate;
+        const double tone = 0.5 * std::sin(2 * pi * 205 * t) * std::exp(-t / 0.035) +
+                            0.25 * std::sin(2 * pi * 360 * t) * std::exp(-t / 0.02);
+        const double n = noise.next();
+        const double hiss = (0.7 * hp.run(n) + 0.6 * bp.run(n)) * std::exp(-t / 0.07);
+        x[i] = std::tanh(1.5 * (tone + hiss));
+    }
+    fade_in(x, 12);
+    return instrument("snare", unpitched(x, rate, 56, 116));
+}
+
+// A sub drop for impacts: a thump falling from 235 Hz to a clean 55 Hz sine (A-1 on C-4, so it
+// is played a few semitones down), held on a loop while the envelope lets it die.
+XmInstrument sub_drop(Noise& noise)
+{
+    const double rate = 22050;
+    const double low_hz = 55.0;
+    const int attack = frames_for(0.25, rate);
+    const int loop = loop_frames(rate, low_hz, 4);
+    const double settled = loop_tone(rate, loop, 4);
+    Signal x(std::size_t(attack + loop));
+    Biquad lp = make_filter(FilterKind::lowpass, 600, 0.7, rate);
+    double phase = 0.0;
+    for (int i = 0; i < attack; ++i) {
+        const double t = double(i) / rate;
+        phase += 2 * pi * (settled + 180.0 * std::exp(-t / 0.07)) / rate;
+        x[std::size_t(i)] = std::tanh(1.2 * (std::sin(phase) + 0.8 * lp.run(noise.next()) * std::exp(-t / 0.02)));
+    }
+    for (int i = attack; i < attack + loop; ++i)  // whole cycles of the settled tone per loop
+        x[std::size_t(i)] = std::tanh(1.2 * std::sin(phase + 2 * pi * settled * double(i - attack + 1) / rate));
+    fade_in(x, 16);
+    XmSample s = unpitched(x, rate, 64, 128, 0.75);
+    set_loop(s, attack, loop);
+    return instrument("sub drop", std::move(s),
+                      envelope({{0, 64}, {25, 50}, {70, 30}, {130, 14}, {190, 5}, {240, 0}}), 400);
+}
+
+// Two-operator FM at ratio 1 over a sine an octave down: a growl at the attack that settles to a
+// round, rubbery tone.
+XmInstrument fm_bass()
+{
+    const double rate = 22050;
+    const int base = 25;  // C-2
+    const int loop = loop_frames(rate, note_hz(base), 2);  // the sub-octave makes one cycle per loop
+    const double tone = loop_tone(rate, loop, 2);
+    const int attack = frames_for(0.3, rate);
+    const double w = 2.0 * pi * 2.0 / loop;
+    Signal x(std::size_t(attack + loop));
+    for (int i = 0; i < attack + loop; ++i) {
+        const double fall = i < attack ? std::pow(1.0 - double(i) / attack, 3.0) : 0.0;
+        const double index = 1.3 + 3.2 * fall;
+        x[std::size_t(i)] = std::sin(w * i + index * std::sin(w * i)) + 0.55 * std::sin(0.5 * w * i);
+    }
+    double m = 0.0;
+    for (double v : x) m = std::max(m, std::fabs(v));
+    for (double& v : x) v = std::tanh(1.4 * v / m);
+    fade_in(x, 16);
+    return instrument("fm bass", pitched(x, rate, tone, base, 56, attack, loop, 128, 0.74),
+                      envelope({{0, 64}, {5, 56}, {24, 46}}, 2), 2000);
+}
+
+// How loud a sung "ah" is at `hz`: its formants as bumps on a log-frequency axis.
+double vowel_gain(double hz)
+{
+    auto bump = [hz](double centre, double octaves) {
+        const double d = std::log2(hz / centre) / octaves;
+        return std::exp(-0.5 * d * d);
+    };
+    return 0.12 + 0.6 * bump(700, 0.25) + 0.45 * bump(1150, 0.2) + 0.5 * bump(2600, 0.15) + 0.35 * bump(3300, 0.12);
+}
+
+// Gives the partials [first, end) of one harmonic series (in order) Schroeder's phases for
+// their power spectrum: the waveform then spreads its energy evenly over the cycle instead of
+// piling it into peaks, so the voice is louder for the same peak. `sign` -1 gives the mirrored
+// set, which never lines up with the first.
+void spread_phases(std::vector<Partial>& parts, std::size_t first, double sign)
+{
+    double total = 0.0;
+    for (std::size_t i = first; i < parts.size(); ++i) total += parts[i].amp * parts[i].amp;
+    for (std::size_t n = first; n < parts.size(); ++n) {
+        double phase = 0.0;
+        for (std::size_t l = first; l < n; ++l) phase -= 2.0 * pi * double(n - l) * parts[l].amp * parts[l].amp / total;
+        parts[n].phase = sign * phase;
+        if (parts[n].amp < 0.0) parts[n].amp = -parts[n].amp, parts[n].start_amp = -parts[n].start_amp;
+    }
+}
+
+// Three voices a cycle apart in 128, their harmonics shaped by the formants of a sung vowel,
+// and a faint octave: a choir pad, softer on top than song 1's strings.
+XmInstrument choir_pad()
+{
+    const double rate = 32000;
+    const int base = 49;  // C-4
+    const double cycles = 128;
+    const int loop = loop_frames(rate, note_hz(base), cycles);
+    const double tone = loop_tone(rate, loop, cycles);
+    std::vector<Partial> parts;
+    const struct { double cycles, level, sign; } voices[] = {{cycles - 1, 0.7, 1}, {cycles, 1.0, -1}, {cycles + 1, 0.7, 1}};
+    for (const auto& v : voices) {
+        const std::size_t first = parts.size();
+        const double f0 = rate * v.cycles / loop;
+        for (int h = 1; h * f0 < 6000; ++h) {
+            const double a = v.level * vowel_gain(h * f0) / std::pow(double(h), 0.7);
+            parts.push_back({v.cycles * h, a, a, 0.0});
+        }
+        spread_phases(parts, first, v.sign);
+        for (std::size_t i = first; i < parts.size(); ++i) parts[i].phase += 0.9 * double(i - first + 1) * v.cycles;
+    }
+    for (int h = 1; h <= 3; ++h) parts.push_back({(2 * cycles + 1) * h, 0.12 / h, 0.12 / h, 1.3 * h});
+    Signal x = additive(0, loop, parts, 1.0);
+    saturate(x, 1.6);
+    return instrument("choir pad", pitched(x, rate, tone, base, 40, 0, loop),
+                      envelope({{0, 0}, {30, 50}, {60, 64}, {160, 56}}, 3), 640);
+}
+
+// The partials of a band-limited pulse `width` of a cycle wide (as add_wave).
+void add_pulse(std::vector<Partial>& out, double cycles, int loop, double rate, double level, double width,
+               double rolloff, double start_rolloff, double max_hz)
+{
+    const double f0 = rate * cycles / loop;
+    for (int h = 1; h * f0 < max_hz; ++h) {
+        const double base = level * 2.0 * std::sin(pi * h * width) / (pi * h);
+        const double steady = base / (1.0 + (h / rolloff) * (h / rolloff));
+        const double start = base / (1.0 + (h / start_rolloff) * (h / start_rolloff));
+        out.push_back({cycles * h, steady, start, 0.0});
+    }
+}
+
+// Two pulses of different widths a cycle apart: their beat sweeps the tone like pulse-width
+// modulation. Brighter at the attack, a little driven.
+XmInstrument pulse_lead()
+{
+    const double rate = 32000;
+    const int base = 61;  // C-5
+    const double cycles = 200;
+    const int loop = loop_frames(rate, note_hz(base), cycles);
+    const double tone = loop_tone(rate, loop, cycles);
+    const int attack = frames_for(0.06, rate);
+    std::vector<Partial> parts;
+    add_pulse(parts, cycles, loop, rate, 1.0, 0.30, 13.0, 24.0, 10000);
+    spread_phases(parts, 0, 1);
+    const std::size_t second = parts.size();
+    add_pulse(parts, cycles + 1, loop, rate, 0.8, 0.18, 13.0, 24.0, 10000);
+    spread_phases(parts, second, -1);
+    Signal x = additive(attack, loop, parts, 1.5);
+    saturate(x, 1.4);
+    fade_in(x, 24);
+    return instrument("pulse lead", pitched(x, rate, tone, base, 44, attack, loop),
+                      envelope({{0, 64}, {6, 56}, {30, 50}}, 2), 1100);
+}
+
+// A plucked string: a burst of soft noise circulating in a delay line whose two-frame average
+// dulls it on every pass (and delays it half a frame). It dies by itself; the envelope only
+// shortens it on a key-off.
+XmInstrument string_pluck(Noise& noise)
+{
+    const double rate = 22050;
+    const int base = 61;  // C-5
+    const int period = int(rate / note_hz(base));
+    const double tone = rate / (period + 0.5);
+    const double loss = std::pow(0.001, 1.0 / (tone * 1.2));  // -60 dB after 1.2 s
+    Signal x(std::size_t(frames_for(1.1, rate)));
+    double soft = 0.0;
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        double excite = 0.0;
+        if (i < std::size_t(period)) excite = soft += 0.45 * (noise.next() - soft);
+        const double a = i >= std::size_t(period) ? x[i - std::size_t(period)] : 0.0;
+        const double b = i > std::size_t(period) ? x[i - std::size_t(period) - 1] : 0.0;
+        x[i] = excite + loss * 0.5 * (a + b);
+    }
+    fade_in(x, 8);
+    for (std::size_t i = x.size() - 800; i < x.size(); ++i) x[i] *= double(x.size() - i) / 800.0;
+    return instrument("string", pitched(x, rate, tone, base, 48, 0, 0, 96),
+                      envelope({{0, 64}, {2, 64}}, 1), 1500);
+}
+
+// A struck bar: partials at a tuned bar's ratios, the upper ones dying first, over a short
+// mallet knock. Played once.
+XmInstrument mallet(Noise& noise)
+{
+    const double rate = 22050;
+    const int base = 61;  // C-5
+    const double f = note_hz(base);
+    const struct { double ratio, amp, decay; } modes[] = {
+        {1.0, 1.0, 0.75}, {2.0, 0.08, 0.4}, {3.99, 0.35, 0.16}, {10.6, 0.12, 0.045}};
+    Signal x(std::size_t(frames_for(1.3, rate)));
+    Biquad knock = make_filter(FilterKind::bandpass, 2500, 1.0, rate);
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        const double t = double(i) / rate;
+        double v = 0.3 * knock.run(noise.next()) * std::exp(-t / 0.004);
+        for (const auto& m : modes) v += m.amp * std::sin(2 * pi * f * m.ratio * t) * std::exp(-t / m.decay);
+        x[i] = v;
+    }
+    fade_in(x, 16);
+    for (std::size_t i = x.size() - 800; i < x.size(); ++i) x[i] *= double(x.size() - i) / 800.0;
+    return instrument("mallet", pitched(x, rate, f, base, 44, 0, 0, 170),
+                      envelope({{0, 64}, {2, 64}}, 1), 1200);
+}
+
 }  // namespace
 
 double note_hz(int note) { return 261.6255653005986 * std::pow(2.0, (note - 49) / 12.0); }
@@ -491,8 +752,9 @@ double playback_rate(const XmSample& sample, int note)
     return 8363.0 * std::pow(2.0, (note - 49 + sample.relative_note + fine / 16.0) / 12.0);
 }
 
-std::vector<XmInstrument> synth_instruments(const SynthFlavour& flavour)
+std::vector<XmInstrument> song1_instruments()
 {
+    const SynthFlavour flavour{0.8, 1.0, 1};
     Noise noise{flavour.seed * 2654435761u + 0x9E3779B9u};
     std::vector<XmInstrument> set;
     set.push_back(kick(noise));
@@ -508,5 +770,26 @@ std::vector<XmInstrument> synth_instruments(const SynthFlavour& flavour)
     set.push_back(lead(flavour));
     set.push_back(pluck(flavour));
     set.push_back(bell(flavour));
+    return set;
+}
+
+std::vector<XmInstrument> song2_instruments()
+{
+    Noise noise{2 * 2654435761u + 0x9E3779B9u};
+    const HatTone bright{5200, 1.6, 0.7, 0.026, 3.0};  // higher metal, more air, longer and denser
+    std::vector<XmInstrument> set;
+    set.push_back(tight_kick(noise));
+    set.push_back(snap_snare(noise));
+    set.push_back(clap(noise));
+    set.push_back(closed_hat(noise, bright));
+    set.push_back(open_hat(noise, bright));
+    set.push_back(crash(noise, 3000, 6800));
+    set.push_back(sweep(noise, 1800));
+    set.push_back(sub_drop(noise));
+    set.push_back(fm_bass());
+    set.push_back(choir_pad());
+    set.push_back(pulse_lead());
+    set.push_back(string_pluck(noise));
+    set.push_back(mallet(noise));
     return set;
 }
