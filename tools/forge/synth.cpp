@@ -678,24 +678,26 @@ XmInstrument pulse_lead()
                       envelope({{0, 64}, {6, 56}, {30, 50}}, 2), 1100);
 }
 
-// A plucked string: a burst of soft noise circulating in a delay line whose two-frame average
-// dulls it on every pass (and delays it half a frame). It dies by itself; the envelope only
-// shortens it on a key-off.
+// A plucked string: a burst of noise circulating in a delay line whose two-frame blend (three
+// parts of the frame a period back, one of the frame before it) dulls it a little on every
+// pass and delays it a quarter frame. It dies by itself; the envelope only shortens it on a
+// key-off.
 XmInstrument string_pluck(Noise& noise)
 {
     const double rate = 22050;
     const int base = 61;  // C-5
     const int period = int(rate / note_hz(base));
-    const double tone = rate / (period + 0.5);
-    const double loss = std::pow(0.001, 1.0 / (tone * 1.2));  // -60 dB after 1.2 s
+    const double blend = 0.25;
+    const double tone = rate / (period + blend);
+    const double loss = std::pow(0.001, 1.0 / (tone * 1.0));  // -60 dB after a second
     Signal x(std::size_t(frames_for(1.1, rate)));
     double soft = 0.0;
     for (std::size_t i = 0; i < x.size(); ++i) {
         double excite = 0.0;
-        if (i < std::size_t(period)) excite = soft += 0.45 * (noise.next() - soft);
+        if (i < std::size_t(period)) excite = soft += 0.7 * (noise.next() - soft);
         const double a = i >= std::size_t(period) ? x[i - std::size_t(period)] : 0.0;
         const double b = i > std::size_t(period) ? x[i - std::size_t(period) - 1] : 0.0;
-        x[i] = excite + loss * 0.5 * (a + b);
+        x[i] = excite + loss * ((1.0 - blend) * a + blend * b);
     }
     fade_in(x, 8);
     for (std::size_t i = x.size() - 800; i < x.size(); ++i) x[i] *= double(x.size() - i) / 800.0;
