@@ -561,9 +561,9 @@ void end_theme(Bar& bar, int part)
         put_note(bar, 24, ch_bass, 29, ins_bass, 32);
         put_note(bar, 24, ch_arp, scale_note(high_key, 1), ins_pluck, 24);
         pad_chord(bar, 24, chord("Emadd9"), pad_centre, pad_rest);
-        put_off(bar, 30, ch_bass);
-        release_all(bar, 36);
-        put_off(bar, 36, ch_fx);
+        put_off(bar, 32, ch_bass);
+        release_all(bar, 42);
+        put_off(bar, 42, ch_fx);
         break;
     }
 }
