@@ -134,67 +134,59 @@ const char* const end_high =
 const char* const fleet_call = "12 . . . 11 . 10 . 9 . . . . . . . 8 . . . 9 . 10 . 7# . . . . . . -";
 
 // ---- the beat ----
-// Each beat keeps to the bar's sixteen-row grid even when it starts inside a bar.
 
-// The drum channels cleared over rows [from, to).
-void clear_drums(Bar& bar, int from, int to)
+// One drum part of a beat: a grid over the bar's sixteen rows (drums' notation).
+struct DrumLine {
+    int channel;
+    const char* grid;
+    int instrument;
+    int volume;
+};
+
+// Writes a beat's lines over [from, to), keeping to the bar's sixteen-row grid even when it starts
+// inside a bar, with the hats and ghost notes swung by a tick.
+void beat(Bar& bar, std::initializer_list<DrumLine> lines, int from, int to)
 {
-    for (int row = from; row < to; ++row)
-        for (int ch : {int(ch_kick), int(ch_snare), int(ch_hat), int(ch_perc)}) bar.pattern.at(row, ch) = XmCell{};
+    const int start = from - from % 16;
+    for (const DrumLine& line : lines) drums(bar, line.channel, line.grid, line.instrument, line.volume, start, to);
+    swing(bar, ch_hat, 1, start, to);
+    swing(bar, ch_perc, 1, start, to);
+    for (int row = start; row < from; ++row)
+        for (const DrumLine& line : lines) bar.pattern.at(row, line.channel) = XmCell{};
 }
-
-// The start of the bar holding `row`: where a beat's grid begins.
-int bar_start(int row) { return row - row % 16; }
 
 // The song's own beat: a broken kick (the one, the "and" of two, the second sixteenth of
 // three), a light backbeat, ghost snares and swung sixteenth hats.
 void broken_beat(Bar& bar, int kick, int hats, int from = 0, int to = 64)
 {
-    const int start = bar_start(from);
-    drums(bar, ch_kick, "x.....x...x.....", ins_kick, kick, start, to);
-    drums(bar, ch_snare, "....x.......x...", ins_snare, 34, start, to);
-    drums(bar, ch_perc, "..o......o...o..", ins_snare, 30, start, to);
-    drums(bar, ch_hat, "xoxoxoxoxoxoxoxo", ins_closed_hat, hats, start, to);
-    swing(bar, ch_hat, 1, start, to);
-    swing(bar, ch_perc, 1, start, to);
-    clear_drums(bar, start, from);
+    beat(bar, {{ch_kick, "x.....x...x.....", ins_kick, kick}, {ch_snare, "....x.......x...", ins_snare, 34},
+               {ch_perc, "..o......o...o..", ins_snare, 30}, {ch_hat, "xoxoxoxoxoxoxoxo", ins_closed_hat, hats}},
+         from, to);
 }
 
-// The blob's heavier beat: kicks in pairs, the hats opening on the last sixteenth.
+// The blob's heavier beat: kicks in pairs, the hats in threes across the four beats.
 void blob_beat(Bar& bar, int kick, int hats, int from = 0, int to = 64)
 {
-    const int start = bar_start(from);
-    drums(bar, ch_kick, "x.....x.x.....x.", ins_kick, kick, start, to);
-    drums(bar, ch_perc, ".o...o....o..o..", ins_snare, 28, start, to);
-    drums(bar, ch_hat, "x.ox.ox.x.ox.ox.", ins_closed_hat, hats, start, to);
-    swing(bar, ch_hat, 1, start, to);
-    swing(bar, ch_perc, 1, start, to);
-    clear_drums(bar, start, from);
+    beat(bar, {{ch_kick, "x.....x.x.....x.", ins_kick, kick}, {ch_perc, ".o...o....o..o..", ins_snare, 28},
+               {ch_hat, "x.ox.ox.x.ox.ox.", ins_closed_hat, hats}},
+         from, to);
 }
 
 // The grit's drive: a busy kick, a hard clap backbeat, ghosts and an open hat before each one.
 void grit_beat(Bar& bar, int kick, int hats, int from = 0, int to = 64)
 {
-    const int start = bar_start(from);
-    drums(bar, ch_kick, "x..x..x...x..x..", ins_kick, kick, start, to);
-    drums(bar, ch_snare, "....X.......X...", ins_clap, 64, start, to);
-    drums(bar, ch_perc, "..o..o.o...o..oo", ins_snare, 32, start, to);
-    drums(bar, ch_hat, "xoxoxoxoxoxoxoxo", ins_closed_hat, hats, start, to);
-    drums(bar, ch_hat, "..............x.", ins_open_hat, hats, start, to);
-    swing(bar, ch_hat, 1, start, to);
-    swing(bar, ch_perc, 1, start, to);
-    clear_drums(bar, start, from);
+    beat(bar, {{ch_kick, "x..x..x...x..x..", ins_kick, kick}, {ch_snare, "....X.......X...", ins_clap, 64},
+               {ch_perc, "..o..o.o...o..oo", ins_snare, 32}, {ch_hat, "xoxoxoxoxoxoxoxo", ins_closed_hat, hats},
+               {ch_hat, "..............x.", ins_open_hat, hats}},
+         from, to);
 }
 
 // Half time: a kick on one and the "and" of three, the snare on three.
 void half_time(Bar& bar, int kick, int hats, int from = 0, int to = 64)
 {
-    const int start = bar_start(from);
-    drums(bar, ch_kick, "x.........x.....", ins_kick, kick, start, to);
-    drums(bar, ch_snare, "........x.......", ins_snare, 36, start, to);
-    drums(bar, ch_hat, "x.o.x.oox.o.x.o.", ins_closed_hat, hats, start, to);
-    swing(bar, ch_hat, 1, start, to);
-    clear_drums(bar, start, from);
+    beat(bar, {{ch_kick, "x.........x.....", ins_kick, kick}, {ch_snare, "........x.......", ins_snare, 36},
+               {ch_hat, "x.o.x.oox.o.x.o.", ins_closed_hat, hats}},
+         from, to);
 }
 
 // A moment of space on the row before every cue (the last row of the order before, for a

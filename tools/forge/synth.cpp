@@ -84,6 +84,13 @@ void fade_in(Signal& x, int frames)
     for (int i = 0; i < frames && i < int(x.size()); ++i) x[i] *= double(i) / frames;
 }
 
+// Fades the last `frames` out to zero, so a sample played once ends without a click.
+void fade_out(Signal& x, std::size_t frames)
+{
+    frames = std::min(frames, x.size());
+    for (std::size_t i = x.size() - frames; i < x.size(); ++i) x[i] *= double(x.size() - i) / double(frames);
+}
+
 // Blends the loop's last `frames` into the frames just before its start, so the
 // jump from the loop end back to its start continues the signal smoothly.
 void crossfade_loop(Signal& x, int loop_start, int loop_length, int frames)
@@ -191,43 +198,80 @@ void add_wave(std::vector<Partial>& out, double cycles, int loop, double rate, d
 int loop_frames(double rate, double hz, double cycles) { return int(std::lround(rate * cycles / hz)); }
 double loop_tone(double rate, int loop, double cycles) { return rate * cycles / loop; }
 
+// The loop for `cycles` cycles of note `base` at `rate`: its frames and the tone it gives.
+struct CycleLoop {
+    int frames;
+    double tone;
+};
+CycleLoop cycle_loop(double rate, int base, double cycles)
+{
+    const int frames = loop_frames(rate, note_hz(base), cycles);
+    return {frames, loop_tone(rate, frames, cycles)};
+}
+
 // ---- drums -----------------------------------------------------------------------------
 
-XmInstrument kick(Noise& noise)
+// A kick: a sine falling from a click to its body, a filtered noise tick on top, driven.
+// The defaults are song 1's: round and long.
+struct KickTone {
+    double seconds = 0.42;
+    double body_hz = 47, drop_hz = 120, drop_time = 0.03, click_hz = 260, click_time = 0.004;
+    double body_decay = 0.2, onset = 0.0015, onset_floor = 0.2;
+    FilterKind tick_filter = FilterKind::bandpass;
+    double tick_hz = 3500, tick_q = 0.9, tick_decay = 0.003;
+    double body_drive = 1.6, tick_drive = 0.8;
+    int fade_in = 8, fade_out = 600;
+    double peak = 0.78;  // below full scale: the kick lands with the bass and the booms, low and in phase
+};
+
+XmInstrument kick(Noise& noise, const KickTone& k = {})
 {
     const double rate = 32000;
-    Signal x(std::size_t(frames_for(0.42, rate)));
-    Biquad click = make_filter(FilterKind::bandpass, 3500, 0.9, rate);
+    Signal x(std::size_t(frames_for(k.seconds, rate)));
+    Biquad click = make_filter(k.tick_filter, k.tick_hz, k.tick_q, rate);
     double phase = 0.0;
     for (std::size_t i = 0; i < x.size(); ++i) {
         const double t = double(i) / rate;
-        const double hz = 47.0 + 120.0 * std::exp(-t / 0.03) + 260.0 * std::exp(-t / 0.004);
+        const double hz = k.body_hz + k.drop_hz * std::exp(-t / k.drop_time) + k.click_hz * std::exp(-t / k.click_time);
         phase += 2.0 * pi * hz / rate;
-        const double body = std::sin(phase) * std::exp(-t / 0.2) * std::min(1.0, t / 0.0015 + 0.2);
-        const double tick = click.run(noise.next()) * std::exp(-t / 0.003);
-        x[i] = std::tanh(1.6 * body + 0.8 * tick);
+        const double body = std::sin(phase) * std::exp(-t / k.body_decay) * std::min(1.0, t / k.onset + k.onset_floor);
+        const double tick = click.run(noise.next()) * std::exp(-t / k.tick_decay);
+        x[i] = std::tanh(k.body_drive * body + k.tick_drive * tick);
     }
-    fade_in(x, 8);
-    for (std::size_t i = x.size() - 600; i < x.size(); ++i) x[i] *= double(x.size() - i) / 600.0;
-    // below full scale: the kick lands with the bass and the booms, low and in phase
-    return instrument("kick", unpitched(x, rate, 64, 128, 0.78));
+    fade_in(x, k.fade_in);
+    fade_out(x, std::size_t(k.fade_out));
+    return instrument("kick", unpitched(x, rate, 64, 128, k.peak));
 }
 
-XmInstrument snare(Noise& noise)
+// A snare: two short tones under noise, high-passed then low-passed, with a band of it on top.
+// The defaults are song 1's.
+struct SnareTone {
+    double seconds = 0.3;
+    double low_hz = 188, low_amp = 0.55, low_decay = 0.05, high_hz = 332, high_amp = 0.3, high_decay = 0.03;
+    double highpass = 1100, lowpass = 9000, wide = 0.9;  // the noise through both filters, and how much
+    double band_hz = 5000, band = 0.0;                   // a band-passed share of the same noise
+    double hiss_decay = 0.085, drive = 1.3;
+    int fade_in = 16;
+    std::uint8_t panning = 120;
+};
+
+XmInstrument snare(Noise& noise, const SnareTone& s = {})
 {
     const double rate = 32000;
-    Signal x(std::size_t(frames_for(0.3, rate)));
-    Biquad hp = make_filter(FilterKind::highpass, 1100, 0.7, rate);
-    Biquad lp = make_filter(FilterKind::lowpass, 9000, 0.7, rate);
+    Signal x(std::size_t(frames_for(s.seconds, rate)));
+    Biquad hp = make_filter(FilterKind::highpass, s.highpass, 0.7, rate);
+    Biquad lp = make_filter(FilterKind::lowpass, s.lowpass, 0.7, rate);
+    Biquad bp = make_filter(FilterKind::bandpass, s.band_hz, 0.6, rate);
     for (std::size_t i = 0; i < x.size(); ++i) {
         const double t = double(i) / rate;
-        const double tone = 0.55 * std::sin(2 * pi * 188 * t) * std::exp(-t / 0.05) +
-                            0.3 * std::sin(2 * pi * 332 * t) * std::exp(-t / 0.03);
-        const double hiss = lp.run(hp.run(noise.next())) * std::exp(-t / 0.085);
-        x[i] = std::tanh(1.3 * (tone + 0.9 * hiss));
+        const double tone = s.low_amp * std::sin(2 * pi * s.low_hz * t) * std::exp(-t / s.low_decay) +
+                            s.high_amp * std::sin(2 * pi * s.high_hz * t) * std::exp(-t / s.high_decay);
+        const double n = noise.next();
+        const double hiss = (s.wide * lp.run(hp.run(n)) + s.band * bp.run(n)) * std::exp(-t / s.hiss_decay);
+        x[i] = std::tanh(s.drive * (tone + hiss));
     }
-    fade_in(x, 16);
-    return instrument("snare", unpitched(x, rate, 56, 120));
+    fade_in(x, s.fade_in);
+    return instrument("snare", unpitched(x, rate, 56, s.panning));
 }
 
 XmInstrument clap(Noise& noise)
@@ -283,8 +327,7 @@ Signal hat_signal(Noise& noise, double seconds, double decay, double rate, const
     }
     if (tone.drive > 0.0) saturate(x, tone.drive);
     fade_in(x, 4);
-    const std::size_t tail = std::min<std::size_t>(x.size() / 4, 400);
-    for (std::size_t i = x.size() - tail; i < x.size(); ++i) x[i] *= double(x.size() - i) / double(tail);
+    fade_out(x, std::min<std::size_t>(x.size() / 4, 400));
     return x;
 }
 
@@ -341,36 +384,44 @@ XmInstrument sweep(Noise& noise, double band_hz = 900)
     return instrument("sweep", std::move(s), envelope({{0, 64}, {4, 64}}, 1), 800);
 }
 
-// A falling sine over a noisy hit that settles on a looped 41 Hz tone; the
-// envelope lets it die in about three seconds.
-XmInstrument boom(Noise& noise)
+// A low hit: a sine falling onto a looped tone over a burst of low-passed noise, driven; the
+// envelope lets it die. The defaults are song 1's boom: it settles on 41 Hz and dies in about
+// three seconds.
+struct BoomTone {
+    const char* name = "boom";
+    double low_hz = 41.0, attack = 0.3;
+    double drop_hz = 110, drop_time = 0.05;
+    double noise_lowpass = 1800, noise_decay = 0.06;
+    double body_drive = 1.8, noise_drive = 1.2;
+    XmEnvelope volume = envelope({{0, 64}, {20, 46}, {60, 26}, {110, 12}, {160, 4}, {190, 0}});
+};
+
+XmInstrument boom(Noise& noise, const BoomTone& b = {})
 {
     const double rate = 22050;
-    const double low_hz = 41.0;
-    const int attack = frames_for(0.3, rate);
-    const int loop = loop_frames(rate, low_hz, 4);
+    const int attack = frames_for(b.attack, rate);
+    const int loop = loop_frames(rate, b.low_hz, 4);
     const double settled = loop_tone(rate, loop, 4);
     Signal x(std::size_t(attack + loop));
-    Biquad lp = make_filter(FilterKind::lowpass, 1800, 0.7, rate);
+    Biquad lp = make_filter(FilterKind::lowpass, b.noise_lowpass, 0.7, rate);
     double phase = 0.0;
     for (int i = 0; i < attack + loop; ++i) {
         const double t = double(i) / rate;
         if (i < attack) {
-            const double hz = settled + 110.0 * std::exp(-t / 0.05);
+            const double hz = settled + b.drop_hz * std::exp(-t / b.drop_time);
             phase += 2 * pi * hz / rate;
-            const double grit = lp.run(noise.next()) * std::exp(-t / 0.06);
-            x[std::size_t(i)] = std::tanh(1.8 * std::sin(phase) + 1.2 * grit);
+            const double grit = lp.run(noise.next()) * std::exp(-t / b.noise_decay);
+            x[std::size_t(i)] = std::tanh(b.body_drive * std::sin(phase) + b.noise_drive * grit);
         } else {
             // phase continues at the loop's own tone: whole cycles per loop
             const double p = phase + 2 * pi * settled * double(i - attack + 1) / rate;
-            x[std::size_t(i)] = std::tanh(1.8 * std::sin(p));
+            x[std::size_t(i)] = std::tanh(b.body_drive * std::sin(p));
         }
     }
     fade_in(x, 16);
     XmSample s = unpitched(x, rate, 64, 128, 0.75);
     set_loop(s, attack, loop);
-    return instrument("boom", std::move(s),
-                      envelope({{0, 64}, {20, 46}, {60, 26}, {110, 12}, {160, 4}, {190, 0}}), 400);
+    return instrument(b.name, std::move(s), b.volume, 400);
 }
 
 // ---- song 1's pitched voices ---------------------------------------------------------
@@ -402,16 +453,13 @@ XmInstrument bass(const SynthFlavour& f)
     const double rate = 22050;
     const int base = 25;  // C-2
     const double cycles = 2;
-    const int loop = loop_frames(rate, note_hz(base), cycles);
-    const double tone = loop_tone(rate, loop, cycles);
+    const auto [loop, tone] = cycle_loop(rate, base, cycles);
     const int attack = frames_for(0.28, rate);
     std::vector<Partial> parts;
     add_wave(parts, cycles, loop, rate, 1.0, false, 3.0 * f.brightness, 24.0 * f.brightness, 3200, 0.0);
     add_wave(parts, cycles / 2, loop, rate, 0.6, true, 2.0, 6.0, 1200, 0.0);
     Signal x = additive(attack, loop, parts, 2.0);
-    double m = 0.0;
-    for (double v : x) m = std::max(m, std::fabs(v));
-    for (double& v : x) v = std::tanh(1.2 * f.bass_drive * v / m);
+    saturate(x, 1.2 * f.bass_drive);
     fade_in(x, 24);
     return instrument("bass", pitched(x, rate, tone, base, 56, attack, loop, 128, 0.85),
                       envelope({{0, 64}, {6, 54}, {30, 44}}, 2), 1600);
@@ -424,8 +472,7 @@ XmInstrument pad(const SynthFlavour& f)
     const double rate = 32000;
     const int base = 49;  // C-4
     const double cycles = 128;
-    const int loop = loop_frames(rate, note_hz(base), cycles);
-    const double tone = loop_tone(rate, loop, cycles);
+    const auto [loop, tone] = cycle_loop(rate, base, cycles);
     std::vector<Partial> parts;
     add_wave(parts, cycles - 1, loop, rate, 0.65, false, 7.0 * f.brightness, 7.0 * f.brightness, 7000, 0.3);
     add_wave(parts, cycles, loop, rate, 1.0, false, 7.0 * f.brightness, 7.0 * f.brightness, 7000, 1.7);
@@ -442,8 +489,7 @@ XmInstrument lead(const SynthFlavour& f)
     const double rate = 32000;
     const int base = 61;  // C-5
     const double cycles = 200;
-    const int loop = loop_frames(rate, note_hz(base), cycles);
-    const double tone = loop_tone(rate, loop, cycles);
+    const auto [loop, tone] = cycle_loop(rate, base, cycles);
     const int attack = frames_for(0.08, rate);
     std::vector<Partial> parts;
     add_wave(parts, cycles, loop, rate, 0.8, false, 6.0 * f.brightness, 14.0, 9000, 0.0);
@@ -461,8 +507,7 @@ XmInstrument pluck(const SynthFlavour& f)
     const double rate = 32000;
     const int base = 61;  // C-5
     const double cycles = 4;
-    const int loop = loop_frames(rate, note_hz(base), cycles);
-    const double tone = loop_tone(rate, loop, cycles);
+    const auto [loop, tone] = cycle_loop(rate, base, cycles);
     const int attack = frames_for(0.16, rate);
     std::vector<Partial> parts;
     add_wave(parts, cycles, loop, rate, 1.0, true, 1.6, 18.0 * f.brightness, 10000, 0.0);
@@ -479,8 +524,7 @@ XmInstrument bell(const SynthFlavour& f)
     const double rate = 22050;
     const int base = 61;  // C-5
     const double cycles = 40;
-    const int loop = loop_frames(rate, note_hz(base), cycles);
-    const double tone = loop_tone(rate, loop, cycles);
+    const auto [loop, tone] = cycle_loop(rate, base, cycles);
     const int attack = frames_for(0.5, rate);
     const double carrier = 2 * pi * cycles / loop;
     const double modulator = 2 * pi * cycles * 3.5 / loop;  // 140 whole cycles per loop
@@ -499,79 +543,13 @@ XmInstrument bell(const SynthFlavour& f)
 
 // ---- song 2's own voices -----------------------------------------------------------------
 
-// A short electro kick: a fast fall from about 570 Hz to a 52 Hz body, and a bright tick.
-XmInstrument tight_kick(Noise& noise)
-{
-    const double rate = 32000;
-    Signal x(std::size_t(frames_for(0.32, rate)));
-    Biquad click = make_filter(FilterKind::highpass, 4500, 0.7, rate);
-    double phase = 0.0;
-    for (std::size_t i = 0; i < x.size(); ++i) {
-        const double t = double(i) / rate;
-        const double hz = 52.0 + 140.0 * std::exp(-t / 0.018) + 380.0 * std::exp(-t / 0.0025);
-        phase += 2.0 * pi * hz / rate;
-        const double body = std::sin(phase) * std::exp(-t / 0.13) * std::min(1.0, t / 0.001 + 0.3);
-        const double tick = click.run(noise.next()) * std::exp(-t / 0.0015);
-        x[i] = std::tanh(2.0 * body + 0.6 * tick);
-    }
-    fade_in(x, 6);
-    for (std::size_t i = x.size() - 500; i < x.size(); ++i) x[i] *= double(x.size() - i) / 500.0;
-    return instrument("kick", unpitched(x, rate, 64, 128, 0.72));
-}
-
-// Two short tones under bright, band-passed noise: a snappy snare.
-XmInstrument snap_snare(Noise& noise)
-{
-    const double rate = 32000;
-    Signal x(std::size_t(frames_for(0.26, rate)));
-    Biquad hp = make_filter(FilterKind::highpass, 1800, 0.7, rate);
-    Biquad bp = make_filter(FilterKind::bandpass, 5200, 0.6, rate);
-    for (std::size_t i = 0; i < x.size(); ++i) {
-        const double t = double(i) / rate;
-        const double tone = 0.5 * std::sin(2 * pi * 205 * t) * std::exp(-t / 0.035) +
-                            0.25 * std::sin(2 * pi * 360 * t) * std::exp(-t / 0.02);
-        const double n = noise.next();
-        const double hiss = (0.7 * hp.run(n) + 0.6 * bp.run(n)) * std::exp(-t / 0.07);
-        x[i] = std::tanh(1.5 * (tone + hiss));
-    }
-    fade_in(x, 12);
-    return instrument("snare", unpitched(x, rate, 56, 116));
-}
-
-// A sub drop for impacts: a thump falling from 235 Hz to a clean 55 Hz sine (A-1 on C-4, so it
-// is played a few semitones down), held on a loop while the envelope lets it die.
-XmInstrument sub_drop(Noise& noise)
-{
-    const double rate = 22050;
-    const double low_hz = 55.0;
-    const int attack = frames_for(0.25, rate);
-    const int loop = loop_frames(rate, low_hz, 4);
-    const double settled = loop_tone(rate, loop, 4);
-    Signal x(std::size_t(attack + loop));
-    Biquad lp = make_filter(FilterKind::lowpass, 600, 0.7, rate);
-    double phase = 0.0;
-    for (int i = 0; i < attack; ++i) {
-        const double t = double(i) / rate;
-        phase += 2 * pi * (settled + 180.0 * std::exp(-t / 0.07)) / rate;
-        x[std::size_t(i)] = std::tanh(1.2 * (std::sin(phase) + 0.8 * lp.run(noise.next()) * std::exp(-t / 0.02)));
-    }
-    for (int i = attack; i < attack + loop; ++i)  // whole cycles of the settled tone per loop
-        x[std::size_t(i)] = std::tanh(1.2 * std::sin(phase + 2 * pi * settled * double(i - attack + 1) / rate));
-    fade_in(x, 16);
-    XmSample s = unpitched(x, rate, 64, 128, 0.75);
-    set_loop(s, attack, loop);
-    return instrument("sub drop", std::move(s),
-                      envelope({{0, 64}, {25, 50}, {70, 30}, {130, 14}, {190, 5}, {240, 0}}), 400);
-}
-
 // Two-operator FM at ratio 1 over a sine an octave down: a growl at the attack that settles to a
 // round, rubbery tone.
 XmInstrument fm_bass()
 {
     const double rate = 22050;
     const int base = 25;  // C-2
-    const int loop = loop_frames(rate, note_hz(base), 2);  // the sub-octave makes one cycle per loop
-    const double tone = loop_tone(rate, loop, 2);
+    const auto [loop, tone] = cycle_loop(rate, base, 2);  // the sub-octave makes one cycle per loop
     const int attack = frames_for(0.3, rate);
     const double w = 2.0 * pi * 2.0 / loop;
     Signal x(std::size_t(attack + loop));
@@ -580,9 +558,7 @@ XmInstrument fm_bass()
         const double index = 1.3 + 3.2 * fall;
         x[std::size_t(i)] = std::sin(w * i + index * std::sin(w * i)) + 0.55 * std::sin(0.5 * w * i);
     }
-    double m = 0.0;
-    for (double v : x) m = std::max(m, std::fabs(v));
-    for (double& v : x) v = std::tanh(1.4 * v / m);
+    saturate(x, 1.4);
     fade_in(x, 16);
     return instrument("fm bass", pitched(x, rate, tone, base, 56, attack, loop, 128, 0.74),
                       envelope({{0, 64}, {5, 56}, {24, 46}}, 2), 2000);
@@ -621,8 +597,7 @@ XmInstrument choir_pad()
     const double rate = 32000;
     const int base = 49;  // C-4
     const double cycles = 128;
-    const int loop = loop_frames(rate, note_hz(base), cycles);
-    const double tone = loop_tone(rate, loop, cycles);
+    const auto [loop, tone] = cycle_loop(rate, base, cycles);
     std::vector<Partial> parts;
     const struct { double cycles, level, sign; } voices[] = {{cycles - 1, 0.7, 1}, {cycles, 1.0, -1}, {cycles + 1, 0.7, 1}};
     for (const auto& v : voices) {
@@ -662,8 +637,7 @@ XmInstrument pulse_lead()
     const double rate = 32000;
     const int base = 61;  // C-5
     const double cycles = 200;
-    const int loop = loop_frames(rate, note_hz(base), cycles);
-    const double tone = loop_tone(rate, loop, cycles);
+    const auto [loop, tone] = cycle_loop(rate, base, cycles);
     const int attack = frames_for(0.06, rate);
     std::vector<Partial> parts;
     add_pulse(parts, cycles, loop, rate, 1.0, 0.30, 13.0, 24.0, 10000);
@@ -700,7 +674,7 @@ XmInstrument string_pluck(Noise& noise)
         x[i] = excite + loss * ((1.0 - blend) * a + blend * b);
     }
     fade_in(x, 8);
-    for (std::size_t i = x.size() - 800; i < x.size(); ++i) x[i] *= double(x.size() - i) / 800.0;
+    fade_out(x, 800);
     return instrument("string", pitched(x, rate, tone, base, 48, 0, 0, 96),
                       envelope({{0, 64}, {2, 64}}, 1), 1500);
 }
@@ -723,7 +697,7 @@ XmInstrument mallet(Noise& noise)
         x[i] = v;
     }
     fade_in(x, 16);
-    for (std::size_t i = x.size() - 800; i < x.size(); ++i) x[i] *= double(x.size() - i) / 800.0;
+    fade_out(x, 800);
     return instrument("mallet", pitched(x, rate, f, base, 44, 0, 0, 170),
                       envelope({{0, 64}, {2, 64}}, 1), 1200);
 }
@@ -780,14 +754,31 @@ std::vector<XmInstrument> song2_instruments()
     Noise noise{2 * 2654435761u + 0x9E3779B9u};
     const HatTone bright{5200, 1.6, 0.7, 0.026, 3.0};  // higher metal, more air, longer and denser
     std::vector<XmInstrument> set;
-    set.push_back(tight_kick(noise));
-    set.push_back(snap_snare(noise));
+    // a short electro kick: a fast fall from about 570 Hz to a 52 Hz body, and a bright tick
+    KickTone tight;
+    tight.seconds = 0.32, tight.body_hz = 52, tight.drop_hz = 140, tight.drop_time = 0.018, tight.click_hz = 380;
+    tight.click_time = 0.0025, tight.body_decay = 0.13, tight.onset = 0.001, tight.onset_floor = 0.3;
+    tight.tick_filter = FilterKind::highpass, tight.tick_hz = 4500, tight.tick_q = 0.7, tight.tick_decay = 0.0015;
+    tight.body_drive = 2.0, tight.tick_drive = 0.6, tight.fade_in = 6, tight.fade_out = 500, tight.peak = 0.72;
+    set.push_back(kick(noise, tight));
+    // a snappy snare: higher, shorter tones under brighter noise
+    SnareTone snap;
+    snap.seconds = 0.26, snap.low_hz = 205, snap.low_amp = 0.5, snap.low_decay = 0.035, snap.high_hz = 360;
+    snap.high_amp = 0.25, snap.high_decay = 0.02, snap.highpass = 1800, snap.lowpass = 12000, snap.wide = 0.7;
+    snap.band_hz = 5200, snap.band = 0.6, snap.hiss_decay = 0.07, snap.drive = 1.5, snap.fade_in = 12, snap.panning = 116;
+    set.push_back(snare(noise, snap));
     set.push_back(clap(noise));
     set.push_back(closed_hat(noise, bright));
     set.push_back(open_hat(noise, bright));
     set.push_back(crash(noise, 3000, 6800));
     set.push_back(sweep(noise, 1800));
-    set.push_back(sub_drop(noise));
+    // a sub drop for impacts: a thump falling from 235 Hz to a clean 55 Hz sine (A-1 on C-4, so
+    // it is played a few semitones down), dying more slowly
+    BoomTone sub;
+    sub.name = "sub drop", sub.low_hz = 55.0, sub.attack = 0.25, sub.drop_hz = 180, sub.drop_time = 0.07;
+    sub.noise_lowpass = 600, sub.noise_decay = 0.02, sub.body_drive = 1.2, sub.noise_drive = 0.96;
+    sub.volume = envelope({{0, 64}, {25, 50}, {70, 30}, {130, 14}, {190, 5}, {240, 0}});
+    set.push_back(boom(noise, sub));
     set.push_back(fm_bass());
     set.push_back(choir_pad());
     set.push_back(pulse_lead());
