@@ -14,7 +14,8 @@ constexpr int bass_low = 22;    // roots from A-1 upward: E sits on E-2
 constexpr int pad_centre = 55;  // around F#-4
 constexpr int arp_low = 53;     // from E-4 upward
 constexpr int sub_e = 44;       // the sub drop (A-1 on C-4) played on E-1
-// The pad's level by how much is going on: it is the bed the arc rises and falls on.
+// The pad's level: low where the picture rests, near full elsewhere (the arc rises and falls
+// more with what plays over the pad than with the pad itself).
 constexpr int pad_rest = 14, pad_mid = 25, pad_full = 26;
 const Scale key = minor_scale(53);       // E-4
 const Scale high_key = minor_scale(65);  // E-5
@@ -377,6 +378,7 @@ void credits_names(Bar& bar, bool second)
 // row 34 and snaps on 39, 47, 55 and 63.
 void scroller_blob(Bar& bar)
 {
+    release_all(bar, 0);  // the credits' bass and lines end where the scroller starts
     pad_chords(bar, scroller_chords, pad_centre, pad_rest - 2, 0, 34);
     bell_with_echo(bar, high_key, "12 . . . . . 10 . . . . . 9 . . . 8 . . . . . . . . . . . . . . -", 22);
     riser(bar, 22, 34, 24, 8, 40);
