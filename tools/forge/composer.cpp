@@ -142,6 +142,13 @@ void put_off(Bar& bar, int row, int channel)
     c.note = note_off;
 }
 
+void put_cut(Bar& bar, int row, int channel)
+{
+    if (!in_bar(bar, row, channel)) return;
+    bar.pattern.at(row, channel) = XmCell{};
+    bar.pattern.at(row, channel).volume = volume_byte(0);
+}
+
 void put_effect(Bar& bar, int row, int channel, int effect, int param)
 {
     if (!in_bar(bar, row, channel)) return;
@@ -171,7 +178,7 @@ void drums(Bar& bar, int channel, const std::string& grid, int instrument, int v
 
 void pad_chord(Bar& bar, int row, const Chord& c, int centre, int volume)
 {
-    static const int pans[3] = {0x50, 0x80, 0xB0};
+    const int pans[3] = {0x80 - bar.pad_spread, 0x80, 0x80 + bar.pad_spread};
     std::vector<int> notes;
     for (int iv : pad_tones(c)) {
         const int pc = (c.root + iv) % 12;
@@ -247,6 +254,7 @@ void melody(Bar& bar, int channel, int instrument, const Scale& s, const std::st
     std::string t;
     bool vibrato = false;  // once started, it goes on over the held rows
     for (int row = from; in >> t; ++row) {
+        if (row >= bar.rows()) forge_fail("a melody runs past the end of order " + std::to_string(bar.order));
         if (t == ".") {
             if (vibrato) put_effect(bar, row, channel, effect_vibrato, 0);  // 400: the same again
             continue;
@@ -264,15 +272,29 @@ void melody(Bar& bar, int channel, int instrument, const Scale& s, const std::st
     }
 }
 
-void echo(Bar& bar, int from_channel, int to_channel, int delay, double gain)
+void echo(Bar& bar, int from_channel, int to_channel, int delay, double gain, int pan)
 {
-    for (int row = bar.rows() - 1 - delay; row >= 0; --row) {
+    const int last = bar.rows() - 1;
+    for (int row = last - delay; row >= 0; --row) {
         const XmCell src = bar.pattern.at(row, from_channel);
         if (src.note == 0) continue;
         if (src.note == note_off) { put_off(bar, row + delay, to_channel); continue; }
         const int v = src.volume >= 0x10 && src.volume <= 0x50 ? src.volume - 0x10 : 48;
         put_note(bar, row + delay, to_channel, src.note, src.instrument, int(std::lround(v * gain)));
-        put_effect(bar, row + delay, to_channel, effect_panning, 0xC8);
+        put_effect(bar, row + delay, to_channel, effect_panning, pan);
+    }
+    // a release the echo would repeat beyond the bar: the echo ends on the last row instead
+    for (int row = last - delay + 1; row <= last; ++row)
+        if (bar.pattern.at(row, from_channel).note == note_off) put_off(bar, last, to_channel);
+}
+
+void swing(Bar& bar, int channel, int ticks, int from, int to)
+{
+    for (int row = std::max(from, 0) | 1; row < end_row(bar, to); row += 2) {
+        XmCell& c = bar.pattern.at(row, channel);
+        if (c.note == 0 || c.effect != 0 || std::find(bar.cues.begin(), bar.cues.end(), row) != bar.cues.end()) continue;
+        c.effect = effect_extended;
+        c.param = std::uint8_t(0xD0 | std::clamp(ticks, 1, bar.speed - 1));
     }
 }
 
@@ -329,6 +351,19 @@ void impact(Bar& bar, int row, int boom_note)
     put_note(bar, row, ch_perc, 49, ins_clap, 60);
 }
 
+void release_all(Bar& bar, int row)
+{
+    for (int ch : {int(ch_bass), ch_pad + 0, ch_pad + 1, ch_pad + 2, ch_pad + 3, ch_pad + 4, ch_pad + 5, int(ch_lead),
+                   int(ch_echo), int(ch_arp), int(ch_bell), int(ch_bell_echo)})
+        if (in_bar(bar, row, ch) && bar.pattern.at(row, ch).note == 0) put_off(bar, row, ch);
+}
+
+void breath(Bar& bar, int row)
+{
+    for (int ch = 0; ch < channel_count; ++ch)
+        if (ch != ch_control) put_cut(bar, row, ch);
+}
+
 Bar& start_bar(std::vector<Bar>& bars, const SongStructure& song)
 {
     const int order = int(bars.size());
@@ -339,11 +374,12 @@ Bar& start_bar(std::vector<Bar>& bars, const SongStructure& song)
     Bar& bar = bars.back();
     bar.pad_bank = bank;
     bar.speed = song.orders[std::size_t(order)].speed;
+    bar.cues = song.orders[std::size_t(order)].cues;
     if (const int speed = speed_to_set(song, order)) put_effect(bar, 0, ch_control, effect_speed, speed);
     return bar;
 }
 
-XmModule assemble(const SongStructure& song, std::vector<Bar> bars, const SynthFlavour& flavour)
+XmModule assemble(const SongStructure& song, std::vector<Bar> bars, std::vector<XmInstrument> instruments)
 {
     if (bars.size() != song.orders.size()) forge_fail(std::string("song '") + song.name + "' has the wrong order count");
     XmModule m;
@@ -351,7 +387,7 @@ XmModule assemble(const SongStructure& song, std::vector<Bar> bars, const SynthF
     m.channels = channel_count;
     m.default_speed = song_default_speed;
     m.default_bpm = song.bpm;
-    m.instruments = synth_instruments(flavour);
+    m.instruments = std::move(instruments);
     for (std::size_t i = 0; i < bars.size(); ++i) {
         if (bars[i].rows() != song.orders[i].rows || bars[i].order != int(i))
             forge_fail(std::string("song '") + song.name + "': an order's pattern has the wrong rows");

@@ -39,6 +39,7 @@ constexpr int note_off = 97;
 constexpr int effect_portamento_up = 1;
 constexpr int effect_vibrato = 4;
 constexpr int effect_panning = 8;
+constexpr int effect_extended = 14;  // Exy; x = 0xD: note delay by y ticks
 constexpr int effect_speed = 15;
 
 // A chord: the root's pitch class (0 = C) and its tones in semitones above it.
@@ -73,8 +74,10 @@ int scale_note(const Scale& s, int degree);  // degree may be < 1 or > 7
 struct Bar {
     XmPattern pattern;
     int order;
-    int pad_bank = 0;  // the pad bank the next chord takes
-    int speed = 6;     // ticks per row in this order
+    int pad_bank = 0;      // the pad bank the next chord takes
+    int speed = 6;         // ticks per row in this order
+    std::vector<int> cues; // the rows the show acts on; swing leaves them on the beat
+    int pad_spread = 0x30; // the pad's outer voices sit this far left and right of centre
     explicit Bar(int rows, int order_) : pattern(rows, channel_count), order(order_) {}
     int rows() const { return pattern.rows; }
 };
@@ -87,6 +90,8 @@ Bar& start_bar(std::vector<Bar>& bars, const SongStructure& song);
 // parts' volumes are raised together by the mix's gain (clamped at 64).
 void put_note(Bar& bar, int row, int channel, int note, int instrument, int volume = -1);
 void put_off(Bar& bar, int row, int channel);
+// Silences a channel at once (volume 0), without the release a key-off starts.
+void put_cut(Bar& bar, int row, int channel);
 void put_effect(Bar& bar, int row, int channel, int effect, int param);
 void put_volume_byte(Bar& bar, int row, int channel, int byte);
 
@@ -115,12 +120,17 @@ void arpeggio(Bar& bar, int channel, int instrument, const Progression& p, const
 
 // A melody: space-separated tokens, one per row, from row `from`: a scale degree
 // ("1", "5", "10", "-2"; suffix '#' or 'b' raises or lowers it), '.' hold,
-// '~' hold with vibrato (going on over the '.' after it), '-' key-off.
+// '~' hold with vibrato (going on over the '.' after it), '-' key-off. A melody
+// longer than the bar is a composing error and stops the forge.
 void melody(Bar& bar, int channel, int instrument, const Scale& s, const std::string& tokens, int from,
             int volume);
 // Copies a channel's notes `delay` rows later onto another channel at `gain`
-// (a tape echo written into the pattern).
-void echo(Bar& bar, int from_channel, int to_channel, int delay, double gain);
+// (a tape echo written into the pattern), panned to `pan`. A key-off that would fall beyond the
+// bar lands on its last row, so no echoed note outlives its source by more.
+void echo(Bar& bar, int from_channel, int to_channel, int delay, double gain, int pan = 0xC8);
+// Swing: the notes on the odd rows of [from, to) on `channel` come `ticks` late
+// (note delay), except on the bar's cue rows, which stay on the beat.
+void swing(Bar& bar, int channel, int ticks, int from = 0, int to = -1);
 
 // A roll on `channel` from row `from` to `to` (exclusive): a hit every `every`
 // rows, the volume ramping from `v0` to `v1`.
@@ -134,6 +144,12 @@ void fill(Bar& bar, int from, int to, const std::string& figure, int v0, int v1)
 void riser(Bar& bar, int from, int to, int semitones, int v0, int v1);
 // A big hit on `row`: kick, boom, crash and clap together.
 void impact(Bar& bar, int row, int boom_note = 49);
+// Key-off on every pitched channel (bass, pads, lead, echoes, arpeggio, bell) that has
+// no note of its own on `row`: the harmony ends there and releases.
+void release_all(Bar& bar, int row);
+// Every channel silent at once on `row` (volume 0, no release tails): a breath
+// before a hit.
+void breath(Bar& bar, int row);
 
 // The module around the bars: header fields, instruments, one pattern per order.
-XmModule assemble(const SongStructure& song, std::vector<Bar> bars, const SynthFlavour& flavour);
+XmModule assemble(const SongStructure& song, std::vector<Bar> bars, std::vector<XmInstrument> instruments);

@@ -256,5 +256,5 @@ XmModule compose_song1()
                                    bridge_room_2, last_title,    first_flyby,   second_flyby,
                                    smeared_room,  lump,          fade_out};
     for (auto part : parts) part(start_bar(bars, song));
-    return assemble(song, std::move(bars), SynthFlavour{0.8, 1.0, 1});
+    return assemble(song, std::move(bars), song1_instruments());
 }

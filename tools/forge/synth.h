@@ -1,5 +1,6 @@
 // synth.h -- the songs' instruments, synthesised by the forge into 16-bit XM
-// samples: drums, a bass, a pad, a lead, a pluck, a bell, a crash and a noise sweep.
+// samples: drums, a bass, a pad, a lead, a pluck, a bell, a crash and a noise sweep,
+// in a set for each song.
 #pragma once
 
 #include "xm.h"
@@ -25,16 +26,12 @@ enum InstrumentId : std::uint8_t {
     instrument_count = ins_bell
 };
 
-// What differs between the two songs' sets: song 1 is darker and rounder,
-// song 2 brighter with a driven bass.
-struct SynthFlavour {
-    double brightness = 1.0;  // scales the upper partials of the pitched voices
-    double bass_drive = 1.0;  // saturation of the bass, 1 = gentle
-    std::uint32_t seed = 1;   // the noise generator's start
-};
-
-// Every instrument in InstrumentId order; the same bytes for the same flavour.
-std::vector<XmInstrument> synth_instruments(const SynthFlavour& flavour);
+// Each song's instruments in InstrumentId order, the same bytes on every run.
+// Song 1: additive saws and squares, an FM bell, dark and round.
+std::vector<XmInstrument> song1_instruments();
+// Song 2, a palette of its own: a tight kick, a snappy snare, brighter hats and crash,
+// a sub drop, an FM bass, a choir pad, a pulse lead, a plucked string and a mallet.
+std::vector<XmInstrument> song2_instruments();
 
 // Frequency in Hz of an XM note (49 = C-4 = 261.63 Hz).
 double note_hz(int note);
