@@ -301,13 +301,53 @@ TEST(Pictures, SphereMapsFollowTheSamplersAndMatchAtTheEdges)
         return [=](int x, int y) { float e = ellipse_radius(x, y); return x < 256 && y < 128 && e >= lo && e < hi; };
     };
     for (const char* name : {"textures\\gold", "textures\\gold2", "textures\\klump", "textures\\metroid2", "textures\\minenv3",
-                             "textures\\minenv4", "textures\\planet3", "textures\\shutex4a", "textures\\sten"}) {
+                             "textures\\minenv4", "textures\\planet3", "textures\\sten"}) {
         const Picture p = load(name);
         const double rim = stats(p, ring(0.93f, 1.0f)).mean, beyond = stats(p, ring(1.0f, 1e9f)).mean;
         EXPECT_TRUE(rim > 15.0 && beyond > 0.6 * rim) << name << ": " << rim << ", " << beyond;
         for (int i = 0; i < 256; ++i)
             EXPECT_TRUE(at(p, i, 0) == at(p, i, 127) && at(p, 0, i / 2) == at(p, 255, i / 2)) << name << " at " << i;
     }
+}
+
+// The shuttle is split per face and drawn with the u/v stored at load time, so each face shows one texel: its
+// texture is a palette. Every face's texel is painted (it differs from what lies under the flyby's first frame,
+// the caption over both star layers), every other pixel is exactly that backdrop, and the palette holds a white
+// hull, dark tiles and glowing exhausts.
+TEST(Pictures, ShuttlePaletteServesEveryFaceAndLeavesTheFlybyBackdrop)
+{
+    const Picture palette = load("textures\\shutex4a"), caption = load("misc\\dtext"), near = load("bak\\stbk1"),
+                  far = load("bak\\stbk2a");
+    auto backdrop = [&](int i) {
+        std::uint32_t sum = 0;
+        for (const unsigned shift : {0u, 8u, 16u}) {
+            const auto channel = [&](const Picture& p) { return (p[std::size_t(i)] >> shift) & 255u; };
+            sum |= std::min(255u, channel(caption) + channel(near) + channel(far)) << shift;
+        }
+        return sum;
+    };
+    static Mesh shuttle;  // large: not on the stack
+    shuttle = load_asc("qd\\3d\\shuttle.asc", 0, 0, 0);
+    ASSERT_GT(shuttle.face_count, 0);
+    std::vector<bool> used(picture_pixels, false);
+    int white = 0, dark = 0, hot = 0;
+    for (int j = 0; j < shuttle.face_count; ++j) {
+        const Face& f = shuttle.faces[j];
+        ASSERT_TRUE(f.u_a == f.u_b && f.u_b == f.u_c && f.v_a == f.v_b && f.v_b == f.v_c) << "face " << j;
+        const int i = f.v_a / 2 * picture_width + f.u_a;  // the transposed cut: texel (u, v) is pixel (u, v / 2)
+        used[std::size_t(i)] = true;
+        const std::uint32_t texel = palette[std::size_t(i)];
+        EXPECT_NE(texel, backdrop(i)) << "face " << j << " shows the backdrop";
+        white += std::min({red(texel), green(texel), blue(texel)}) >= 140;
+        dark += peak(texel) <= 80;
+        hot += red(texel) >= 230 && blue(texel) <= 200 && red(texel) > blue(texel) + 40;
+    }
+    for (int i = 0; i < picture_pixels; ++i) {
+        if (!used[std::size_t(i)]) { ASSERT_EQ(palette[std::size_t(i)], backdrop(i)) << "pixel " << i; }
+    }
+    EXPECT_GE(white, shuttle.face_count / 4);
+    EXPECT_GE(dark, shuttle.face_count / 10);
+    EXPECT_GE(hot, 12);
 }
 
 // Every listed file decodes; the forge writes the catalogue, so with every listed file there an equal count means

@@ -1,6 +1,6 @@
 // picture_planet.cpp -- the planet and the craft: the gas giant's bands, the
-// shuttle's hull, the lump ships' shell, the fleet's brushed metal, and the
-// fire that bursts from the planet.
+// lump ships' shell, the fleet's brushed metal, and the fire that bursts from
+// the planet. (The shuttle's palette is picture_shuttle.cpp.)
 #include "draw.h"
 #include "noise.h"
 #include "palette.h"
@@ -69,24 +69,6 @@ Image make_gas_giant()
                 image.at(x, y) = mix(image.at(x, y), s.colour, clamp01(spot.at(x, y).r * 1.4f));
     }
     return image;
-}
-
-// The shuttle by its normal: white tiles on top and belly, grey flanks, a dark
-// nose, a dark tail with the orange glow of the engines, and panel lines.
-Image make_shuttle_hull()
-{
-    return paint_sphere([](int x, int y, Vec3 n) {
-        const float tile = (x % 8 == 0 || y % 4 == 0) ? 0.72f : 1.0f;
-        const Rgb belly = Rgb{232, 232, 228} * tile, flank{170, 174, 180}, nose{40, 40, 46}, tail{78, 78, 84};
-        const float wz = n.z * n.z, wy = n.y * n.y, wn = std::pow(std::fmax(0.0f, n.x), 3.0f) * 3.0f,
-                    wt = std::pow(std::fmax(0.0f, -n.x), 3.0f) * 3.0f;
-        Rgb c = (belly * wz + flank * wy + nose * wn + tail * wt) * (1.0f / (wz + wy + wn + wt + 1e-4f));
-        // Panel seams along the hull.
-        if (x == 64 || x == 128 || x == 192 || y == 32 || y == 96) c = c * 0.55f;
-        // The engines: an orange glow on the tail face.
-        const float engine = std::pow(std::fmax(0.0f, -n.x), 8.0f) * std::exp(-n.y * n.y * 18.0f);
-        return c + Rgb{255, 130, 30} * (1.4f * engine);
-    });
 }
 
 // An organic shell: greenish bronze lumps with bright specks, lit from the upper left.
