@@ -201,7 +201,13 @@ TEST(Pictures, TexturesAndThePanoramaRunOnAcrossTheirSeams)
             auto step = [&](int a, int b) { return mean_step(&t[a * line], &t[b * line], 256, along); };
             EXPECT_LE(step(255, 0), 1.5 * step(127, 128) + 6.0) << w.name << (rows ? " rows" : " columns");
         }
-        // The pattern continues over the whole picture (it is seen in its scratch role).
+        // The pattern continues over the whole picture (it is seen in its scratch role); the colour map, presented
+        // whole for one frame, is instead a chart: bright in the block the scene reads, dark around it.
+        if (std::string(w.name) == "misc\\voxtext1") {
+            EXPECT_GE(stats(p, [](int x, int y) { return x < 256 && y < 128; }).mean, 60.0);
+            EXPECT_LE(stats(p, [](int x, int y) { return x > 256 || y > 128; }).mean, 20.0);
+            continue;
+        }
         for (int y = 0; y < picture_height; y += 7)
             for (int x = 0; x < picture_width; x += 5) ASSERT_EQ(at(p, x, y), at(p, x % 256, y % 128)) << w.name;
     }
