@@ -2,6 +2,9 @@
 #include "mesh_geometry.h"
 
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <utility>
 
@@ -12,6 +15,8 @@ constexpr double pi = 3.14159265358979323846;
 double radians(double degrees) { return degrees * pi / 180.0; }
 
 }  // namespace
+
+namespace solid {
 
 double length(Vec3 a) { return std::sqrt(dot(a, a)); }
 
@@ -136,7 +141,7 @@ std::vector<Vec3> ellipse_ring(Vec3 centre, Vec3 dir_a, Vec3 dir_b, double half_
     return ring;
 }
 
-Shape loft(const std::vector<std::vector<Vec3>>& rings, const Vec3* back_tip, const Vec3* front_tip)
+Shape loft(const std::vector<std::vector<Vec3>>& rings, const Vec3* back_tip, const Vec3* front_tip, QuadSplit split)
 {
     Shape s;
     const int n = static_cast<int>(rings.front().size());
@@ -147,8 +152,14 @@ Shape loft(const std::vector<std::vector<Vec3>>& rings, const Vec3* back_tip, co
         for (int k = 0; k < n; ++k) {
             const int l = (k + 1) % n;
             const int p00 = r * n + k, p01 = r * n + l, p10 = (r + 1) * n + k, p11 = (r + 1) * n + l;
-            s.triangles.push_back({p00, p10, p11});
-            s.triangles.push_back({p00, p11, p01});
+            const bool backward = split == QuadSplit::backward || (split == QuadSplit::checkered && (r + k) % 2 == 1);
+            if (backward) {
+                s.triangles.push_back({p00, p10, p01});
+                s.triangles.push_back({p10, p11, p01});
+            } else {
+                s.triangles.push_back({p00, p10, p11});
+                s.triangles.push_back({p00, p11, p01});
+            }
         }
     }
     // Each cap runs its ring the other way round from the side faces that share
@@ -296,3 +307,39 @@ void tilt_off_negative_axes(Shape& shape, double margin)
         }
     }
 }
+
+std::vector<Texel> stored_face_texels(const Shape& split)
+{
+    // A coordinate as the reader gets it: written with "%f", read back as a float.
+    auto as_read = [](double v) {
+        char text[64];
+        std::snprintf(text, sizeof text, "%f", v);
+        return static_cast<double>(static_cast<float>(std::strtod(text, nullptr)));
+    };
+    // trunc(128 - 128 n), low 8 bits, from the float normal.
+    auto coordinate = [](double n) {
+        return static_cast<int>(static_cast<std::int32_t>(128.0 - 128.0 * static_cast<double>(static_cast<float>(n))) & 255);
+    };
+    // Each component divided by the length, as the reader does (not multiplied by
+    // its inverse, which can differ in the last bit).
+    auto unit = [](Vec3 n) {
+        const double l = std::sqrt(n.x * n.x + n.y * n.y + n.z * n.z);
+        return l > 0 ? Vec3{n.x / l, n.y / l, n.z / l} : n;
+    };
+    std::vector<Texel> texels;
+    for (const Triangle& f : split.triangles) {
+        const Vec3 pa = split.points[f.a], pb = split.points[f.b], pc = split.points[f.c];
+        const double ax = as_read(pa.x), ay = as_read(pa.y), az = as_read(pa.z), bx = as_read(pb.x), by = as_read(pb.y),
+                     bz = as_read(pb.z), cx = as_read(pc.x), cy = as_read(pc.y), cz = as_read(pc.z);
+        Vec3 n{(ay - by) * (az - cz) - (ay - cy) * (az - bz), (ax - cx) * (az - bz) - (ax - bx) * (az - cz),
+               (ax - bx) * (ay - cy) - (ax - cx) * (ay - by)};
+        n = unit(n);
+        // The face normal is stored as floats; a split corner's normal is that
+        // normal made unit length again.
+        n = unit(Vec3{static_cast<float>(n.x), static_cast<float>(n.y), static_cast<float>(n.z)});
+        texels.push_back({coordinate(n.x), coordinate(n.y)});
+    }
+    return texels;
+}
+
+}  // namespace solid

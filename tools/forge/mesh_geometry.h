@@ -5,6 +5,11 @@
 #include <functional>
 #include <vector>
 
+// In a namespace of their own: the pictures' shading has its own (float) Vec3 and
+// normalised(), and the two must not meet at link time. Users of this header
+// name them unqualified.
+namespace solid {
+
 struct Vec3 {
     double x, y, z;
 };
@@ -47,10 +52,16 @@ Shape icosphere(int level, double radius);
 // (curve(t), t in [0, 1) ); frames from the curve's own curvature. Welded.
 Shape closed_tube(const std::function<Vec3(double)>& curve, int segments, int sides, double radius);
 
+// Which diagonal splits each quad between two rings: from point k of ring r to
+// point k + 1 of ring r + 1 (forward), from point k + 1 of ring r to point k of
+// ring r + 1 (backward), or the two in a checkerboard. Which one leaves the
+// fewest gaps between the renderer's spans depends on how the part is seen.
+enum class QuadSplit { forward, backward, checkered };
 // A solid through rings of equal size (each ring a convex loop, in the same
 // turning sense), capped at both ends: by a point where `front_tip`/`back_tip`
 // is given, otherwise by a flat fan.
-Shape loft(const std::vector<std::vector<Vec3>>& rings, const Vec3* back_tip, const Vec3* front_tip);
+Shape loft(const std::vector<std::vector<Vec3>>& rings, const Vec3* back_tip, const Vec3* front_tip,
+           QuadSplit split = QuadSplit::forward);
 // A ring of `sides` points around an axis point: centre + (cos, sin) along the two
 // given directions, scaled by the two half-sizes; `phase` in turns.
 std::vector<Vec3> ellipse_ring(Vec3 centre, Vec3 dir_a, Vec3 dir_b, double half_a, double half_b, int sides,
@@ -79,8 +90,20 @@ double lowest_normal_component(const Shape& shape);
 // would wrap the texture coordinates stored at load time.
 void tilt_off_negative_axes(Shape& shape, double margin);
 
+// The texel (texture row u, column v) that each face of a split shape shows when
+// drawn with the u/v stored at load time: its corners' normals computed as the
+// show's reader computes them from the written six-decimal coordinates.
+struct Texel {
+    int u, v;
+};
+std::vector<Texel> stored_face_texels(const Shape& split);
+
 // Largest distance of a point from the origin.
 double bounding_radius(const Shape& shape);
 // Smallest distance of a face plane from the origin (how far the solid keeps
 // clear of its centre, for a shell around it).
 double smallest_plane_distance(const Shape& shape);
+
+}  // namespace solid
+
+using namespace solid;

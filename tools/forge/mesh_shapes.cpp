@@ -4,6 +4,7 @@
 #include "mesh_shapes.h"
 
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -61,18 +62,166 @@ Shape finish_craft(const Shape& craft, Vec3 nose, Vec3 top)
     return s;
 }
 
-Shape shuttle()
+// ---- the shuttle ------------------------------------------------------------------------
+// Nose +x (tip at 45), top +z, wings along y (span 80), three engines at the back
+// (exhaust cones to -50, the flare's plane is -45). Every face keeps to a small
+// aspect where it can, since long, thin faces lying flat on the screen leave
+// gaps between the renderer's spans; which diagonal splits each part's quads was
+// chosen by counting the background pixels left inside the shuttle along the
+// second flyby, in the fleet scene and on a turntable. The belly is flat and
+// nothing on top is level, so that top and belly (whose normals select the same
+// texel) can differ in colour.
+
+// The paint of each face of one part, decided from its centre and normal.
+using PaintRule = HullPaint (*)(Vec3 centre, Vec3 normal);
+
+void add_part(PaintedShape& craft, const Shape& part, PaintRule rule)
 {
-    Shape s = fuselage({{-41, 9, 8, 0}, {-28, 9.5, 8.5, 0}, {-5, 9.5, 8.5, 0}, {14, 9, 9.5, 1}, {27, 7.5, 7, 0.5},
-                        {36, 5, 4.5, 0}},
-                       12, {45, 0, -1});
-    append(s, wing({{12, -8}, {12, 8}, {-36, 40}, {-42, 40}, {-42, -40}, {-36, -40}}, -8, -4));
-    append(s, fin({{-42, 6}, {-22, 6}, {-37, 22}, {-42, 22}}, -2, 2));
-    append(s, nozzle(-38, -46, 0, 3.5, 3, 4.2, 8));
-    append(s, nozzle(-38, -46, -5.5, -3, 3, 4.2, 8));
-    append(s, nozzle(-38, -46, 5.5, -3, 3, 4.2, 8));
-    return finish_craft(s, axis_x, axis_z);
+    for (const Triangle& f : part.triangles) {
+        const Vec3 a = part.points[f.a], b = part.points[f.b], c = part.points[f.c];
+        craft.paint.push_back(rule((a + b + c) * (1.0 / 3), normalised(cross(b - a, c - a))));
+    }
+    append(craft.shape, part);
 }
+
+// The fuselage's cross-section: flat belly, upright sides, a ridged top.
+std::vector<Vec3> hull_ring(double x, double half_width, double bottom, double top)
+{
+    static const double outline[][2] = {{0.8, -1}, {1, -0.45}, {1, 0.3},  {0.68, 0.82}, {0, 1},
+                                        {-0.68, 0.82}, {-1, 0.3}, {-1, -0.45}, {-0.8, -1}};
+    const double middle = (top + bottom) / 2, half = (top - bottom) / 2;
+    std::vector<Vec3> ring;
+    for (const auto& p : outline) ring.push_back({x, p[0] * half_width, middle + p[1] * half});
+    return ring;
+}
+
+Shape shuttle_fuselage()
+{
+    struct Section {
+        double x, half_width, bottom, top;
+    };
+    const Section sections[] = {{-40, 8, -7.4, 8},     {-32, 8.2, -7.6, 8.3}, {-23, 8.2, -7.6, 8.3},
+                                {-14, 8.2, -7.6, 8.3}, {-5, 8.2, -7.6, 8.3},  {4, 8.2, -7.6, 8.3},
+                                {12, 8, -7.5, 8.9},    {19, 7.6, -7.2, 9.6},  {26, 6.9, -6.7, 9.2},
+                                {32, 5.7, -5.9, 7.0},  {37.5, 4.0, -4.8, 3.7}};
+    std::vector<std::vector<Vec3>> rings;
+    for (const Section& s : sections) rings.push_back(hull_ring(s.x, s.half_width, s.bottom, s.top));
+    const Vec3 base{-40, 0, 0.3}, nose{45, 0, -2.4};
+    return loft(rings, &base, &nose, QuadSplit::checkered);
+}
+
+HullPaint fuselage_paint(Vec3 centre, Vec3 n)
+{
+    if (n.x < -0.9) return HullPaint::base_plate;
+    if (centre.x > 37.5) return HullPaint::nose_cap;
+    if (centre.x > 19 && centre.x < 33 && n.z > 0.3 && n.x > 0.08) return HullPaint::glass;
+    if (n.z < -0.3) return HullPaint::black_tiles;
+    return HullPaint::white_tiles;
+}
+
+// One wing, `side` +1 or -1, lofted from the root (inside the fuselage) to the
+// tip through sections a few units apart, so that its faces stay short: a flat
+// underside with 6 degrees of dihedral, a rounded leading edge and a top that
+// thins toward a sharp trailing edge (so it never lies level like the
+// underside). Every edge is at least 2 units long.
+Shape shuttle_wing(double side)
+{
+    const double dihedral = std::tan(6.0 * pi / 180.0);
+    const int stations = 6;
+    std::vector<std::vector<Vec3>> sections;
+    for (int i = 0; i < stations; ++i) {
+        const double t = static_cast<double>(i) / (stations - 1), y = 3 + 37 * t;
+        const double lead = 14 - 44 * t, trail = -40, chord = lead - trail;
+        const double thick = 3.4 - 2.2 * t, base = -7.7 + y * dihedral;
+        auto at = [&](double along, double lift) { return Vec3{trail + chord * along, side * y, base + lift}; };
+        sections.push_back({at(1, 0), at(0.72, thick), at(0.32, thick * 0.7), at(0, thick * 0.1), at(0.45, -0.3)});
+    }
+    return loft(sections, nullptr, nullptr, side > 0 ? QuadSplit::backward : QuadSplit::checkered);
+}
+
+HullPaint wing_paint(Vec3, Vec3 n)
+{
+    if (n.x > 0.3) return HullPaint::nose_cap;  // the leading edge
+    return n.z < 0 ? HullPaint::black_tiles : HullPaint::white_tiles;
+}
+
+// The fin, lofted upward through diamond sections.
+Shape shuttle_fin()
+{
+    const int stations = 4;
+    std::vector<std::vector<Vec3>> sections;
+    for (int i = 0; i < stations; ++i) {
+        const double t = static_cast<double>(i) / (stations - 1), z = 6.5 + 20.5 * t;
+        const double lead = -24 - 11 * t, trail = -40.5 - 1.0 * t, chord = lead - trail, half = 1.7 - 0.7 * t;
+        auto at = [&](double along, double off) { return Vec3{trail + chord * along, off * half, z}; };
+        sections.push_back({at(1, 0), at(0.6, 1), at(0, 0), at(0.6, -1)});
+    }
+    return loft(sections, nullptr, nullptr, QuadSplit::backward);
+}
+
+HullPaint fin_paint(Vec3, Vec3 n)
+{
+    if (n.x < -0.9) return HullPaint::base_plate;
+    return n.x > 0.5 ? HullPaint::nose_cap : HullPaint::white_tiles;
+}
+
+// An engine pod on the upper rear flank, `side` +1 or -1.
+Shape shuttle_pod(double side)
+{
+    const double y = 5.4 * side, z = 6.6;
+    const Vec3 back{-40.5, y, z}, front{-19, y, z - 0.6};
+    return loft({ellipse_ring({-40.5, y, z}, axis_y, axis_z, 3.0, 2.8, 8, 0.0625),
+                 ellipse_ring({-30, y, z}, axis_y, axis_z, 3.0, 2.8, 8, 0.0625)},
+                &back, &front, side > 0 ? QuadSplit::forward : QuadSplit::checkered);
+}
+
+HullPaint pod_paint(Vec3, Vec3 n) { return n.x < -0.9 ? HullPaint::base_plate : HullPaint::pod; }
+
+// A main engine at (y, z), one convex part: a nozzle from inside the base that
+// swells to its widest at -43 and narrows to its exit at -47 (so from behind its
+// dark outside shows as a ring), and a glowing exhaust cone out of the exit.
+Shape shuttle_engine(double y, double z)
+{
+    const Vec3 tip{-50, y, z};
+    return loft({ellipse_ring({-47, y, z}, axis_y, axis_z, 2.8, 2.8, 6, 0.0),
+                 ellipse_ring({-43, y, z}, axis_y, axis_z, 4.0, 4.0, 6, 0.0),
+                 ellipse_ring({-39, y, z}, axis_y, axis_z, 3.0, 3.0, 6, 0.0)},
+                &tip, nullptr);
+}
+
+// The cone out of the exit is the exhaust; the rest is the nozzle.
+HullPaint engine_paint(Vec3 centre, Vec3) { return centre.x < -47.5 ? HullPaint::exhaust : HullPaint::engine_bell; }
+
+// The flap under the engines.
+Shape shuttle_body_flap()
+{
+    return prism({{-39, -6.5}, {-39, 6.5}, {-46, 6.5}, {-46, -6.5}}, {0, 0, 0}, axis_x, axis_y, axis_z, -8.4, -6.2);
+}
+
+HullPaint flap_paint(Vec3, Vec3 n) { return n.x < -0.9 ? HullPaint::base_plate : HullPaint::black_tiles; }
+
+}  // namespace
+
+PaintedShape shuttle_hull()
+{
+    PaintedShape craft;
+    add_part(craft, shuttle_fuselage(), fuselage_paint);
+    for (const double side : {1.0, -1.0}) {
+        add_part(craft, shuttle_wing(side), wing_paint);
+        add_part(craft, shuttle_pod(side), pod_paint);
+    }
+    add_part(craft, shuttle_fin(), fin_paint);
+    add_part(craft, shuttle_body_flap(), flap_paint);
+    for (const auto& [y, z] : {std::pair{0.0, 3.0}, std::pair{5.6, -3.2}, std::pair{-5.6, -3.2}})
+        add_part(craft, shuttle_engine(y, z), engine_paint);
+    // Split per face (the order of faces, and so of the paint, is kept), then tilted
+    // off the axes like the other craft.
+    craft.shape = split_faces(craft.shape);
+    tilt_off_negative_axes(craft.shape, axis_margin);
+    return craft;
+}
+
+namespace {
 
 // The lump scene's ship (and the fleet's leader): an arrowhead with twin fins.
 Shape arrowhead()
@@ -220,7 +369,7 @@ std::vector<ShowMesh> build_show_meshes()
         {"inne", gold_knot(), false},
         {"ute", gold_shell(), true},
         {"planet", planet(), true},
-        {"shuttle", shuttle(), true},
+        {"shuttle", shuttle_hull().shape, true},
         {"metroid", finish_craft(arrowhead(), toward_viewer, up), true},
         {"metroid1", finish_craft(x_wing(), away, up), true},
         {"metroid2", finish_craft(needle(), away, up), true},

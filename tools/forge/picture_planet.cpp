@@ -1,6 +1,6 @@
 // picture_planet.cpp -- the planet and the craft: the gas giant's bands, the
-// shuttle's hull, the lump ships' shell, the fleet's brushed metal, and the
-// fire that bursts from the planet.
+// lump ships' shell, the fleet's brushed metal, and the fire that bursts from
+// the planet. (The shuttle's palette is picture_shuttle.cpp.)
 #include "draw.h"
 #include "noise.h"
 #include "palette.h"
@@ -40,6 +40,27 @@ Vec3 bumped(Vec3 n, const Plane& height, int x, int y, float strength)
     return normalised(n + Vec3{gx * strength, gy * strength, 0});
 }
 
+// The planet's sunlight. Its texture follows the model's normal, and a texel
+// serves the near and the far hemisphere alike (only n.x and n.y select it), so
+// the light lies in the model's x-y plane, where n.z does not count: from above
+// (y is down) and the model's -x side, which both flybys see lit for most of
+// their closer frames.
+const Vec3 planet_light = normalised({-0.5f, -0.8f, 0.0f});
+
+// Day side with a soft terminator and a thin warm band along it, a faint night
+// side, darker toward the poles (always at the disc's upper and lower limb, since
+// both flybys see the planet from its equator), and a broad sheen toward the sun.
+Rgb sunlit(Rgb albedo, Vec3 n)
+{
+    const float d = dot(n, planet_light);
+    const float day = smoothstep(-0.22f, 0.55f, d);
+    const float dusk = std::exp(-d * d * 40.0f) * 0.35f;
+    const float poles = 1.0f - 0.4f * std::pow(std::fabs(n.y), 5.0f);
+    const float sheen = 0.28f * std::pow(std::max(0.0f, d), 6.0f);
+    const Rgb lit = albedo * (0.1f + 0.95f * day) * poles;
+    return lit + Rgb{255, 120, 50} * (dusk * 0.35f) + Rgb{255, 244, 220} * sheen;
+}
+
 Plane noise_plane(const Fractal& f)
 {
     Plane plane;
@@ -68,25 +89,10 @@ Image make_gas_giant()
             for (int x = 0; x < 320; ++x)
                 image.at(x, y) = mix(image.at(x, y), s.colour, clamp01(spot.at(x, y).r * 1.4f));
     }
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 320; ++x) image.at(x, y) = sunlit(image.at(x, y), sphere_normal(x, y));
+    match_wrap_edges(image);
     return image;
-}
-
-// The shuttle by its normal: white tiles on top and belly, grey flanks, a dark
-// nose, a dark tail with the orange glow of the engines, and panel lines.
-Image make_shuttle_hull()
-{
-    return paint_sphere([](int x, int y, Vec3 n) {
-        const float tile = (x % 8 == 0 || y % 4 == 0) ? 0.72f : 1.0f;
-        const Rgb belly = Rgb{232, 232, 228} * tile, flank{170, 174, 180}, nose{40, 40, 46}, tail{78, 78, 84};
-        const float wz = n.z * n.z, wy = n.y * n.y, wn = std::pow(std::fmax(0.0f, n.x), 3.0f) * 3.0f,
-                    wt = std::pow(std::fmax(0.0f, -n.x), 3.0f) * 3.0f;
-        Rgb c = (belly * wz + flank * wy + nose * wn + tail * wt) * (1.0f / (wz + wy + wn + wt + 1e-4f));
-        // Panel seams along the hull.
-        if (x == 64 || x == 128 || x == 192 || y == 32 || y == 96) c = c * 0.55f;
-        // The engines: an orange glow on the tail face.
-        const float engine = std::pow(std::fmax(0.0f, -n.x), 8.0f) * std::exp(-n.y * n.y * 18.0f);
-        return c + Rgb{255, 130, 30} * (1.4f * engine);
-    });
 }
 
 // An organic shell: greenish bronze lumps with bright specks, lit from the upper left.

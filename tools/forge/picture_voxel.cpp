@@ -64,11 +64,15 @@ Image make_height_map()
 // Colour at map column c comes from the height at column c + 56. Water is stored
 // with red and blue exchanged (the show swaps them back); land touching the
 // water takes a neutral wet-sand colour that reads either way.
+//
+// The scene presents this whole picture for one frame before the flight, so
+// only the 256x128 map it reads is bright: around it the map fades out, dimmed,
+// into the dark, behind a thin frame, and the frame reads as a glimpse of the
+// chart of the land about to be flown over.
 Image make_colour_map()
 {
     const Fractal ripple{16, 16, 2, 0.5f, 0x3A7, true};
-    Image image;
-    fill(image, [&](int x, int y) {
+    auto map_colour = [&](int x, int y) {
         const int col = x + colour_map_offset, row = y;
         const float h = terrain_height(col, row);
         if (h <= water_level) {
@@ -86,6 +90,16 @@ Image make_colour_map()
         Rgb c = land_colour(h) * shade;
         c.r = std::min(c.r, 170.0f), c.g = std::min(c.g, 170.0f), c.b = std::min(c.b, 176.0f);
         return c;
+    };
+    const Rgb border{96, 104, 122}, night{6, 8, 16};
+    Image image;
+    fill(image, [&](int x, int y) {
+        if (x < map_w && y < map_h) return map_colour(x, y);
+        if ((x == map_w && y <= map_h) || (y == map_h && x <= map_w)) return border;
+        // Distance beyond the map, in map rows (a row is two texels high).
+        const float dx = std::max(0, x - map_w), dy = std::max(0, y - map_h);
+        const float fade = 0.22f * std::exp(-std::sqrt(dx * dx + 4 * dy * dy) / 14.0f);
+        return mix(night, map_colour(x, y), fade);
     });
     return image;
 }
