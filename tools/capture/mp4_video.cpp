@@ -10,6 +10,7 @@
 
 #include <bit>
 #include <cctype>
+#include <climits>
 #include <csignal>
 #include <cstring>
 
@@ -69,6 +70,31 @@ void remove_parts(const Mp4Video& video)
     if (video.own_audio) std::remove(video.audio.c_str());
 }
 
+// What an interrupted run (Ctrl-C, kill) removes: the unfinished MP4 and its
+// parts, named in plain memory for the signal handler.
+char unfinished[3][PATH_MAX];
+
+void remove_unfinished_and_stop(int signal_number)
+{
+    for (const char* file : unfinished)
+        if (file[0] != '\0') ::unlink(file);
+    std::signal(signal_number, SIG_DFL);
+    std::raise(signal_number);
+}
+
+void on_interrupt_remove(const Mp4Video* video)
+{
+    const std::string files[3] = {video ? video->path : "", video ? video->video_part : "",
+                                  video && video->own_audio ? video->audio : ""};
+    for (int i = 0; i < 3; ++i) {
+        unfinished[i][0] = '\0';
+        if (files[i].size() < PATH_MAX) std::memcpy(unfinished[i], files[i].c_str(), files[i].size() + 1);
+    }
+    const auto handler = video != nullptr ? remove_unfinished_and_stop : SIG_DFL;
+    std::signal(SIGINT, handler);
+    std::signal(SIGTERM, handler);
+}
+
 }  // namespace
 
 bool video_is_mp4(const std::string& path)
@@ -104,13 +130,17 @@ std::vector<std::string> encoder_command(const std::string& ffmpeg, int width, i
     std::vector<std::string> command = ffmpeg_start(ffmpeg);
     const std::string size = std::to_string(width) + "x" + std::to_string(height);
     const std::string scaled = std::to_string(width * scale) + ":" + std::to_string(height * scale);
-    // Scaled up in RGB, then converted: every chroma sample of 4:2:0 then lies
-    // inside one show pixel, so colour edges stay as sharp as the luma's. The
-    // matrix is BT.709 and says so, as players assume for pictures this size.
+    // Converted at the show's size to full-resolution YUV (a sixteenth of the
+    // work of converting the scaled picture), then scaled: every chroma sample
+    // of the 4:2:0 result lies inside one show pixel, so colour edges stay as
+    // sharp as the luma's. The matrix is BT.709 and says so, as players assume
+    // for pictures this size. "veryfast" takes half the time of x264's default
+    // for the same quality and a file a tenth larger.
     append(command, {"-f", "rawvideo", "-pixel_format", pixel_format, "-video_size", size, "-framerate", "60",
                      "-i", "pipe:0", "-vf",
-                     "scale=" + scaled + ":flags=neighbor,scale=out_color_matrix=bt709:out_range=tv,format=yuv420p",
-                     "-c:v", "libx264", "-preset", "medium", "-crf", "16", "-colorspace", "bt709",
+                     "scale=out_color_matrix=bt709:out_range=tv,format=yuv444p,scale=" + scaled +
+                         ":flags=neighbor,format=yuv420p",
+                     "-c:v", "libx264", "-preset", "veryfast", "-crf", "16", "-colorspace", "bt709",
                      "-color_primaries", "bt709", "-color_trc", "bt709", "-color_range", "tv", "-an", "-f", "mp4",
                      video_part});
     return command;
@@ -145,6 +175,7 @@ bool mp4_open(Mp4Video& video, const std::string& path, const std::string& audio
 
     // A frame the encoder does not take must fail the write, not end the tool.
     std::signal(SIGPIPE, SIG_IGN);
+    on_interrupt_remove(&video);
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0) return fail(video, std::string("cannot make a pipe: ") + std::strerror(errno));
     video.encoder = spawn(encoder_command(video.ffmpeg, width, height, scale, video.video_part), ends[0]);
@@ -186,5 +217,6 @@ bool mp4_close(Mp4Video& video)
     }
     remove_parts(video);
     if (video.failed) std::remove(video.path.c_str());
+    on_interrupt_remove(nullptr);
     return !video.failed;
 }
