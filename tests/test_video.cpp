@@ -122,6 +122,9 @@ TEST(Mp4Video, AShortRunGivesCrispH264AndAacOfTheSameLengthAndNoLeftovers)
         GTEST_SKIP() << "ffmpeg is not installed";
     const auto dir = capture_scratch_dir("mp4");
     const auto mp4 = dir / "x.mp4";
+    ASSERT_EQ(run_capture("--max-frames 5 --video '" + (dir / "missing" / "x.mp4").string() + "'", dir / "out.txt"), 1);
+    EXPECT_TRUE(has(read_file(dir / "out.txt"), "cannot write")) << "an unwritable MP4 fails before the show";
+
     constexpr int frames = 150, checked = 140;
     const std::string args = "--max-frames " + std::to_string(frames) + " --video '" + mp4.string() +
                              "' --frames-out '" + dir.string() + "' --range " + std::to_string(checked) + "-" +

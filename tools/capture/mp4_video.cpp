@@ -95,6 +95,15 @@ void on_interrupt_remove(const Mp4Video* video)
     std::signal(SIGTERM, handler);
 }
 
+// A start that failed half-way: nothing of it stays.
+bool give_up(Mp4Video& video, const std::string& message)
+{
+    fail(video, message);
+    std::remove(video.path.c_str());
+    on_interrupt_remove(nullptr);
+    return false;
+}
+
 }  // namespace
 
 bool video_is_mp4(const std::string& path)
@@ -177,18 +186,18 @@ bool mp4_open(Mp4Video& video, const std::string& path, const std::string& audio
     std::signal(SIGPIPE, SIG_IGN);
     on_interrupt_remove(&video);
     int ends[2];
-    if (::pipe2(ends, O_CLOEXEC) != 0) return fail(video, std::string("cannot make a pipe: ") + std::strerror(errno));
+    if (::pipe2(ends, O_CLOEXEC) != 0) return give_up(video, std::string("cannot make a pipe: ") + std::strerror(errno));
     video.encoder = spawn(encoder_command(video.ffmpeg, width, height, scale, video.video_part), ends[0]);
     ::close(ends[0]);
     if (video.encoder < 0) {
         ::close(ends[1]);
-        return fail(video, "cannot start " + video.ffmpeg);
+        return give_up(video, "cannot start " + video.ffmpeg);
     }
     video.pipe = ::fdopen(ends[1], "wb");
     if (video.pipe == nullptr) {
         ::close(ends[1]);
-        mp4_close(video);
-        return fail(video, "cannot write to ffmpeg");
+        fail(video, "cannot write to ffmpeg");
+        return mp4_close(video);
     }
     return true;
 }
