@@ -2,8 +2,13 @@
 # starts the show; `make test` does the same set-up and runs every test.
 BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+PREFIX ?= /usr/local
+# `make video`: the whole show, ended after one cycle of the end screens (their
+# strip scrolls through both end pictures and back to black in 1200 frames).
+VIDEO ?= $(BUILD)/velmora.mp4
+VIDEO_END_FRAMES ?= 1200
 
-.PHONY: all deps test-deps configure build run test clean
+.PHONY: all deps test-deps configure build run test clean install package video
 
 all: build
 
@@ -19,13 +24,34 @@ configure:
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
+# Only the two programs and their data: the first run does not wait for the tests.
 run: deps
-	$(MAKE) build
+	@$(MAKE) --no-print-directory configure
+	@echo "Building the show (the first time takes a minute or two) ..."
+	cmake --build $(BUILD) -j $(JOBS) --target show
 	cd $(BUILD) && ./velmora
 
 test: test-deps
 	$(MAKE) build
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD) && ctest --output-on-failure --no-tests=error -j $(JOBS)
+
+# The programs, the capture tool, the data, desktop entries and icon under PREFIX.
+install: deps
+	@$(MAKE) --no-print-directory configure
+	cmake --build $(BUILD) -j $(JOBS) --target shipped
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# A Debian package in $(BUILD): velmora_<version>_<arch>.deb.
+package: deps
+	@$(MAKE) --no-print-directory configure
+	cmake --build $(BUILD) -j $(JOBS) --target shipped
+	cd $(BUILD) && cpack -G DEB
+
+video: deps
+	scripts/install-deps --video
+	@$(MAKE) --no-print-directory configure
+	cmake --build $(BUILD) -j $(JOBS) --target velmora_capture forge_data
+	cd $(BUILD) && ./velmora_capture --video $(abspath $(VIDEO)) --key-after end_screens:$(VIDEO_END_FRAMES)
 
 clean:
 	rm -rf $(BUILD)

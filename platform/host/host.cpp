@@ -9,6 +9,12 @@
 #include <cerrno>
 #include <climits>
 
+// Where an installed copy keeps its data, relative to the program's folder
+// ("../share/velmora" for bin/velmora); the build sets it from its install layout.
+#ifndef VELMORA_INSTALLED_DATA
+#define VELMORA_INSTALLED_DATA "../share/velmora"
+#endif
+
 namespace {
 constexpr int highest_normal_steps = 5;
 }
@@ -54,6 +60,14 @@ const std::string& program_dir()
     return dir;
 }
 
+// An absolute folder stays as it is; a relative one is taken from the program's
+// folder, so an installed tree can be moved as a whole.
+std::string installed_data_dir()
+{
+    const std::string dir = VELMORA_INSTALLED_DATA;
+    return dir.empty() || dir[0] == '/' ? dir : program_dir() + "/" + dir;
+}
+
 }  // namespace
 
 std::string host_data_path(const char* path)
@@ -65,6 +79,8 @@ std::string host_data_path(const char* path)
     if (!program_dir().empty()) {
         std::string beside = program_dir() + "/" + relative;
         if (file_exists(beside)) return beside;
+        std::string installed = installed_data_dir() + "/" + relative;
+        if (file_exists(installed)) return installed;
     }
     return relative;
 }

@@ -15,5 +15,7 @@ void* host_foreground_window();
 
 // Where a data file of the show is: `path` as the show writes it ("qd\gfx\x.pcx")
 // with its backslashes made '/', found below the working directory, else below
-// the running program's directory; the working-directory form when neither has it.
+// the running program's directory, else below the installed data folder
+// (share/velmora beside the program's bin/); the working-directory form when
+// none has it.
 std::string host_data_path(const char* path);

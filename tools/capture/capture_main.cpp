@@ -3,6 +3,7 @@
 #include "bench_stats.h"
 #include "capture_options.h"
 #include "contact_sheet.h"
+#include "mp4_video.h"
 #include "progress_bar.h"
 #include "scene_log.h"
 #include "turntable.h"
@@ -35,6 +36,8 @@ constexpr int surface_w = 320, surface_h = 240;
 constexpr std::size_t surface_size = static_cast<std::size_t>(surface_w) * surface_h;
 constexpr const char* main_title = "Velmora";
 constexpr int any_key = key_space;
+// An MP4's pixels are this many times the show's, each one a crisp square.
+constexpr int mp4_scale = 4;
 // Once a key is waiting, only the credits and a few fixed phases still run: far
 // fewer frames than this. Without a key the end screens stop after 192,000.
 constexpr long frames_after_key_limit = 40000;
@@ -65,6 +68,7 @@ struct CaptureRun {
     long key_frame = -1;      // the first frame after which a key was waiting
     std::vector<std::uint32_t> last_surface = std::vector<std::uint32_t>(surface_size, 0u);
     Y4mWriter video;
+    Mp4Video mp4;
     ContactSheet sheet;
     std::vector<long> key_frames;
     std::vector<KeyAfterState> key_after;
@@ -164,6 +168,7 @@ void record_frame(const std::uint32_t* surface, const MusicStatus& status)
             ++run.hashes_taken;
         }
     if (run.video.file != nullptr && !y4m_write_frame(run.video, surface)) return fail_writing();
+    if (run.mp4.pipe != nullptr && !mp4_write_frame(run.mp4, surface)) return fail_writing();
     if (!run.options.sheet_file.empty()) {
         const std::string owner = std::to_string(run.log.spans.size());
         const std::string group = std::to_string(run.song) + "/" + std::to_string(status.order);
@@ -232,6 +237,7 @@ void count_frame(const MusicStatus& status)
         print_scene_table(run.log, stderr);
         y4m_close(run.video);
         music_close_wav();
+        mp4_close(run.mp4);
         std::exit(2);
     }
     update_progress(status, false);
@@ -326,16 +332,23 @@ bool open_outputs()
             return false;
         }
     }
-    if (!o.video_file.empty() && !y4m_open(run.video, o.video_file, surface_w, surface_h, o.video_444)) return false;
-    if (!o.audio_file.empty()) {
+    if (!o.video_file.empty()) {
+        const bool opened = video_is_mp4(o.video_file)
+                                ? mp4_open(run.mp4, o.video_file, o.audio_file, surface_w, surface_h, mp4_scale)
+                                : y4m_open(run.video, o.video_file, surface_w, surface_h, o.video_444);
+        if (!opened) return false;
+    }
+    // An MP4 needs the sound too: in the --audio file, else in one of its own.
+    const std::string& audio = !o.audio_file.empty() ? o.audio_file : run.mp4.audio;
+    if (!audio.empty()) {
         // Fail now rather than after the whole run; the player reopens it for writing.
-        std::FILE* probe = std::fopen(o.audio_file.c_str(), "wb");
+        std::FILE* probe = std::fopen(audio.c_str(), "wb");
         if (probe == nullptr) {
-            std::fprintf(stderr, "velmora_capture: cannot write %s\n", o.audio_file.c_str());
+            std::fprintf(stderr, "velmora_capture: cannot write %s\n", audio.c_str());
             return false;
         }
         std::fclose(probe);
-        music_set_wav_output(o.audio_file.c_str());
+        music_set_wav_output(audio.c_str());
     }
     return true;
 }
@@ -361,6 +374,10 @@ bool finish_outputs()
     bool ok = !run.file_error;
     if (run.video.file != nullptr) ok = y4m_close(run.video) && ok;
     music_close_wav();
+    if (!run.mp4.path.empty()) {
+        if (run.progress) std::fprintf(stderr, "velmora_capture: adding the sound to %s\n", run.mp4.path.c_str());
+        ok = mp4_close(run.mp4) && ok;
+    }
     if (!o.sheet_file.empty()) {
         sheet_finish(run.sheet);
         SheetLayout layout;

@@ -1,6 +1,8 @@
 // capture_options.cpp -- parsing and checking the capture tool's command line.
 #include "capture_options.h"
 
+#include "mp4_video.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -57,8 +59,10 @@ const char* capture_usage()
            "  --frames-out DIR    PNG of the 320x240 surface per frame, DIR/frame_000123.png\n"
            "  --every K           with --frames-out: every K-th frame (default 1)\n"
            "  --range A-B         with --frames-out: frames A to B only\n"
+           "  --video FILE.mp4    the show with its sound as an MP4 through ffmpeg: H.264,\n"
+           "                      1280x960 (each pixel a 4x4 square), 60 fps, AAC sound\n"
            "  --video FILE.y4m    every frame as raw y4m video, 320x240, 60 fps, 4:2:0\n"
-           "  --video-444         write the video as 4:4:4 instead\n"
+           "  --video-444         write the y4m video as 4:4:4 instead\n"
            "  --audio FILE.wav    the audio rendered in step with the frames\n"
            "  --sheet FILE.png    contact sheet: one labelled thumbnail per scene and order\n"
            "  --log FILE          the scene log (also printed at the end)\n"
@@ -178,6 +182,15 @@ bool parse_capture_options(int argc, const char* const* argv, CaptureOptions& op
     if (!options.bench_json.empty()) options.bench = true;
     if (options.mesh_file.empty() != options.mesh_out.empty()) {
         error = "--mesh and --mesh-out go together";
+        return false;
+    }
+    if (!options.video_file.empty() && !video_is_mp4(options.video_file) &&
+        !options.video_file.ends_with(".y4m")) {
+        error = "--video takes FILE.mp4 (encoded by ffmpeg) or FILE.y4m (raw)";
+        return false;
+    }
+    if (options.video_444 && (options.video_file.empty() || video_is_mp4(options.video_file))) {
+        error = "--video-444 goes with --video FILE.y4m";
         return false;
     }
     if ((every_given || range_given) && options.frames_dir.empty()) {

@@ -18,6 +18,8 @@ void forge_write_file(const std::string& file, const void* data, std::size_t siz
 void write_pictures(const std::string& root);
 void write_meshes(const std::string& root);
 void write_songs(const std::string& root);
+// The desktop icon in several sizes: root/icon/velmora-<size>.png.
+void write_icon(const std::string& root);
 
 // A labelled contact sheet (PNG) of every picture as the show uses it, read back
 // from the files below root.

@@ -8,7 +8,8 @@
 static void usage()
 {
     std::puts("usage: velmora_forge [--out DIR] [--sheet FILE.png]\n"
-              "  Writes the show's data (DIR/qd/...; DIR defaults to the working directory).\n"
+              "  Writes the show's data (DIR/qd/...; DIR defaults to the working directory)\n"
+              "  and the desktop icon (DIR/icon/velmora-<size>.png).\n"
               "  --sheet FILE.png  also draws a labelled contact sheet of every picture.");
 }
 
@@ -32,6 +33,7 @@ int main(int argc, char** argv)
     write_pictures(root);
     write_meshes(root);
     write_songs(root);
+    write_icon(root);
     if (!sheet.empty()) write_picture_sheet(root, sheet);
     return 0;
 }
