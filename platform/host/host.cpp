@@ -1,6 +1,8 @@
-// host.cpp -- the host calls on Linux: nice value, window handle, data files.
+// host.cpp -- the host calls on Linux: nice value, window handle, data files,
+// quiet library calls.
 #include "host.h"
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -8,6 +10,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 
 namespace {
 constexpr int highest_normal_steps = 5;
@@ -67,4 +70,16 @@ std::string host_data_path(const char* path)
         if (file_exists(beside)) return beside;
     }
     return relative;
+}
+
+void host_quietly(void (*call)(void* user), void* user)
+{
+    std::fflush(stderr);
+    const int saved = ::dup(2);
+    const int null_fd = ::open("/dev/null", O_WRONLY);
+    if (saved >= 0 && null_fd >= 0) ::dup2(null_fd, 2);
+    call(user);
+    if (saved >= 0 && null_fd >= 0) ::dup2(saved, 2);
+    if (null_fd >= 0) ::close(null_fd);
+    if (saved >= 0) ::close(saved);
 }
