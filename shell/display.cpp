@@ -101,10 +101,13 @@ void open_display()
     show_surface(menu_surface, menu_console);
     surface_lock(menu_surface);
 
-    // Every waiting key is read and applied before the choice is looked at, so
-    // several keys read in one go all set their options in turn.
+    // The read waits for a key without spinning (the console sleeps on the window
+    // system's events). Then every other waiting key is read and applied before
+    // the choice is looked at, so several keys read in one go all set their
+    // options in turn.
     bool chosen = false;
     while (!chosen) {
+        chosen = apply_menu_key(key_code(console_read_key(menu_console)), menu_surface, menu_console);
         while (console_key_waiting(menu_console)) {
             const int code = key_code(console_read_key(menu_console));
             if (apply_menu_key(code, menu_surface, menu_console)) chosen = true;

@@ -17,6 +17,7 @@
 #include <iterator>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -239,18 +240,22 @@ TEST_F(MusicTest, MissingOrCorruptSongThrowsNamingTheFile)
     EXPECT_EQ(BASS_ChannelIsActive(music_channel), 0u) << "no song, nothing active";
 }
 
-// The dummy driver is no clock, so the song is decoded silently against the wall
-// clock; SDL's disk driver is a real device to the player: the audio callback
-// renders, publishes row marks, and the position interpolates between callbacks.
-// For 0.6 s of song 2 the rows must come one after another at about its pace
-// (loose bounds: this checks the path, not the pacing).
+// SDL's dummy and disk drivers play nowhere and run a few per cent fast, so the
+// song is decoded silently against the wall clock and the disk driver's file is
+// never written. With the test switch the disk driver stands in for a sound card:
+// the audio callback renders, publishes row marks, and the position interpolates
+// between callbacks. For 0.6 s of song 2 the rows must come one after another at
+// about its pace (loose bounds: this checks the path, not the pacing).
 TEST_F(MusicTest, SilentAndDeviceOutputsReportRowsInRealTime)
 {
     const std::string raw = ::testing::TempDir() + "velmora_disk.raw";
     setenv("SDL_DISKAUDIOFILE", raw.c_str(), 1);
-    for (const char* driver : {"dummy", "disk"}) {
-        SCOPED_TRACE(driver);
+    const std::pair<const char*, bool> runs[] = {{"dummy", false}, {"disk", false}, {"disk", true}};
+    for (const auto& [driver, as_device] : runs) {
+        SCOPED_TRACE(std::string(driver) + (as_device ? " as a device" : ""));
+        std::remove(raw.c_str());
         setenv("SDL_AUDIODRIVER", driver, 1);
+        music_take_any_driver_as_device(as_device);
         start_file(song_path[2], false);
         const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(600);
         Position last = position_now();
@@ -266,10 +271,14 @@ TEST_F(MusicTest, SilentAndDeviceOutputsReportRowsInRealTime)
         EXPECT_TRUE(rows >= 2 && rows <= 7) << rows << " rows";
         EXPECT_NE(BASS_ChannelIsActive(music_channel), 0u);
         BASS_Free();
+        // Only the callback path writes the file: 0.6 s of float stereo, give or take.
+        std::ifstream in(raw, std::ios::binary | std::ios::ate);
+        if (as_device)
+            EXPECT_NEAR(double(in.tellg()) / (44100.0 * 8), 0.6, 0.25);
+        else
+            EXPECT_FALSE(in.is_open()) << "the disk driver was played as a clock";
     }
-    // The callback's audio reached the device: 0.6 s of float stereo, give or take.
-    std::ifstream in(raw, std::ios::binary | std::ios::ate);
-    EXPECT_NEAR(double(in.tellg()) / (44100.0 * 8), 0.6, 0.25);
+    music_take_any_driver_as_device(false);
     std::remove(raw.c_str());
     unsetenv("SDL_AUDIODRIVER");
     unsetenv("SDL_DISKAUDIOFILE");

@@ -2,23 +2,37 @@
 // option texts, pixel formats and off-screen surfaces.
 #include "console_local.h"
 
-#include <cstdio>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
+
+namespace {
+
+constexpr long largest_size = 16384;
+
+// The size in "default width 320": `prefix` then a whole number from 1 to
+// 16384 and nothing after it.
+bool read_size(const char* option, const char* prefix, int& size)
+{
+    const std::size_t length = std::strlen(prefix);
+    if (std::strncmp(option, prefix, length) != 0) return false;
+    const char* digits = option + length;
+    if (*digits < '0' || *digits > '9') return false;
+    char* end = nullptr;
+    errno = 0;
+    const long value = std::strtol(digits, &end, 10);
+    if (errno != 0 || *end != '\0' || value < 1 || value > largest_size) return false;
+    size = static_cast<int>(value);
+    return true;
+}
+
+}  // namespace
 
 bool apply_console_option(ConsoleOptions& options, const char* option)
 {
     if (option == nullptr) return false;
-    int value = 0;
-    char tail = 0;
-    if (std::sscanf(option, "default width %d%c", &value, &tail) == 1 && value > 0 && value <= 16384) {
-        options.width = value;
-        return true;
-    }
-    if (std::sscanf(option, "default height %d%c", &value, &tail) == 1 && value > 0 && value <= 16384) {
-        options.height = value;
-        return true;
-    }
+    if (read_size(option, "default width ", options.width)) return true;
+    if (read_size(option, "default height ", options.height)) return true;
     if (std::strcmp(option, "windowed output") == 0) {
         options.fullscreen = false;
         return true;

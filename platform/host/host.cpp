@@ -1,6 +1,8 @@
-// host.cpp -- the host calls on Linux: nice value, window handle, data files.
+// host.cpp -- the host calls on Linux: nice value, window handle, data files,
+// quiet library calls.
 #include "host.h"
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -8,6 +10,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 
 // Where an installed copy keeps its data, relative to the program's folder
 // ("../share/velmora" for bin/velmora); the build sets it from its install layout.
@@ -83,4 +86,16 @@ std::string host_data_path(const char* path)
         if (file_exists(installed)) return installed;
     }
     return relative;
+}
+
+void host_quietly(void (*call)(void* user), void* user)
+{
+    std::fflush(stderr);
+    const int saved = ::dup(2);
+    const int null_fd = ::open("/dev/null", O_WRONLY);
+    if (saved >= 0 && null_fd >= 0) ::dup2(null_fd, 2);
+    call(user);
+    if (saved >= 0 && null_fd >= 0) ::dup2(saved, 2);
+    if (null_fd >= 0) ::close(null_fd);
+    if (saved >= 0) ::close(saved);
 }

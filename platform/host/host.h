@@ -1,5 +1,6 @@
 // host.h -- what the show asks of the host system besides the console and the
-// music: a higher thread priority and the window handed to the sound output.
+// music: a higher thread priority, the window handed to the sound output, data
+// files, and quiet calls into chatty libraries.
 #pragma once
 
 #include <string>
@@ -19,3 +20,8 @@ void* host_foreground_window();
 // (share/velmora beside the program's bin/); the working-directory form when
 // none has it.
 std::string host_data_path(const char* path);
+
+// Runs `call` with standard error pointed at /dev/null, for library calls that
+// write screenfuls of their own lines when a device or display is missing (the
+// caller reports the failure in one line of its own).
+void host_quietly(void (*call)(void* user), void* user);

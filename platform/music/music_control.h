@@ -15,6 +15,12 @@ bool music_frame_locked();
 // and tests call it once per presented frame.
 void music_frame_presented();
 
+// Normally SDL's "dummy" and "disk" audio drivers count as no device (the song
+// is decoded silently against the wall clock). Tests switch this on to run the
+// audio callback path on a machine without a sound card; takes effect at the
+// next BASS_Init.
+void music_take_any_driver_as_device(bool on);
+
 // Called (frame-locked only) each time a run of queries without a presentation
 // advances the song by a frame, so the caller can repeat the unchanged frame.
 using MusicSpinHook = void (*)(void* user);
