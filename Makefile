@@ -3,7 +3,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps test-deps configure build run test clean
+.PHONY: all deps test-deps configure build run test clean web serve-web
 
 all: build
 
@@ -27,5 +27,15 @@ test: test-deps
 	$(MAKE) build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# The show as a web page: a static folder build-web/ (platform/web).
+web:
+	scripts/install-deps --web
+	$(MAKE) build
+	platform/web/build-web $(BUILD) build-web
+
+serve-web:
+	@[ -f build-web/index.html ] || $(MAKE) web
+	python3 -m http.server 8080 --bind 127.0.0.1 --directory build-web
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) build-web

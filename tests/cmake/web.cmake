@@ -1,0 +1,16 @@
+# The show in a browser: the page is built with Emscripten (a test, so that it
+# runs beside the others), then opened frame-locked in headless Chromium, and
+# frames of several scenes must hash exactly as the native capture tool's.
+# Both are skipped (exit 77) where Emscripten or Chromium is not installed.
+add_test(NAME web_build COMMAND ${CMAKE_SOURCE_DIR}/platform/web/build-web ${CMAKE_BINARY_DIR})
+set_tests_properties(web_build PROPERTIES FIXTURES_SETUP web_page SKIP_RETURN_CODE 77 TIMEOUT 3600)
+if(TARGET velmora_capture)
+  add_test(NAME web_frames
+           COMMAND ${CMAKE_SOURCE_DIR}/tests/web/web_frames.sh $<TARGET_FILE:velmora_capture>
+                   ${CMAKE_BINARY_DIR}/web/cmake/site)
+  set_tests_properties(web_frames PROPERTIES FIXTURES_REQUIRED web_page SKIP_RETURN_CODE 77 TIMEOUT 900)
+endif()
+# The browser build's rand() against the C library's own here.
+if(TARGET test_glibc_rand)
+  target_sources(test_glibc_rand PRIVATE ${CMAKE_SOURCE_DIR}/platform/web/glibc_rand.cpp)
+endif()
