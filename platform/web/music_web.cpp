@@ -17,6 +17,7 @@
 #include <libopenmpt/libopenmpt.hpp>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -32,8 +33,9 @@
 // was made on the menu key, at the build's rate (browsers allow sound only after a key or
 // click); a page without one waits no longer than half a second.
 EM_ASYNC_JS(int, page_audio_start, (), { return await VelmoraPage.audio.start() ? 1 : 0; });
-// The context's clock (its currentTime), seconds.
+// The context's clock (its currentTime), seconds, and its sample rate.
 EM_JS(double, page_audio_clock, (), { return VelmoraPage.audio.clock(); });
+EM_JS(double, page_audio_rate, (), { return VelmoraPage.audio.rate(); });
 // The context time being heard now: its clock less the latencies it reports.
 EM_JS(double, page_audio_heard, (), { return VelmoraPage.audio.heard(); });
 // Plays `frames` interleaved stereo frames at context time `when`.
@@ -180,7 +182,9 @@ long long render_frames(long long frames, long long offset = 0, bool mark = fals
 // ---- device output: buffers scheduled on the audio context's clock -------------------------
 
 // Renders one buffer in sub-blocks (so that row marks are fine-grained) and
-// schedules it right after the last one, or a moment from now after an underrun.
+// schedules it right after the last one, or a moment from now after an
+// underrun. Start times count whole frames from the last anchor, which falls
+// on one of the context's sample frames, so the buffers meet without a seam.
 void schedule_chunk(double clock)
 {
     Player& p = player();
@@ -188,12 +192,13 @@ void schedule_chunk(double clock)
     long long rendered = 0;
     while (rendered < chunk_frames && !p.ended) rendered += render_frames(sub_block, rendered, true);
     if (rendered == 0) return;
-    if (p.next_time < clock + 0.005) {
-        p.next_time = clock + restart_delay_seconds;
-        p.anchors.push_back(Anchor{first, p.next_time});
+    if (p.anchors.empty() || p.next_time < clock + 0.005) {
+        const double rate = page_audio_rate();
+        p.anchors.push_back(Anchor{first, std::ceil((clock + restart_delay_seconds) * rate) / rate});
     }
-    page_audio_play(p.scratch.data(), int(rendered), int(p.rate), p.next_time);
-    p.next_time += double(rendered) / p.rate;
+    const Anchor& anchor = p.anchors.back();
+    page_audio_play(p.scratch.data(), int(rendered), int(p.rate), anchor.time + double(first - anchor.frame) / p.rate);
+    p.next_time = anchor.time + double(first + rendered - anchor.frame) / p.rate;
 }
 
 void keep_audio_ahead()

@@ -24,6 +24,7 @@ const VelmoraPage = (() => {
 
   let windowTitle = '';
   let menuOpen = false;
+  let fullscreenAsked = false;  // by the menu key itself, which the browser requires
   let finished = false;
   let deadline = -1;         // animation-frame time the next presentation is due
   let resumedAt = -1;        // when the show got control back after its last presentation
@@ -115,7 +116,7 @@ const VelmoraPage = (() => {
     stage.classList.remove('closed');
     stage.style.width = width + 'px';
     stage.style.height = height + 'px';
-    if (fullscreen && !document.fullscreenElement && stage.requestFullscreen) {
+    if (fullscreen && !fullscreenAsked && !document.fullscreenElement && stage.requestFullscreen) {
       stage.requestFullscreen().catch(() => {});  // without a key press the browser refuses: windowed then
     } else if (!fullscreen && document.fullscreenElement) {
       document.exitFullscreen().catch(() => {});
@@ -173,17 +174,21 @@ const VelmoraPage = (() => {
   }
 
   function percentile(values, p) {
-    const sorted = values.slice(-3600).sort((a, b) => a - b);
+    const sorted = values.slice().sort((a, b) => a - b);
     return sorted.length === 0 ? 0 : sorted[Math.min(sorted.length - 1, Math.floor(p * sorted.length))];
   }
 
+  // Frame time: from the show getting control back after a presentation to its
+  // next one (drawing included); the last 10 s, and the whole run.
   function showFrameTimes() {
     const f = (x) => x.toFixed(2);
+    const recent = computeMs.slice(-600);
     frameTimes.hidden = false;
     frameTimes.textContent = 'frames ' + computeMs.length +
-      ' · frame time median ' + f(percentile(computeMs, 0.5)) + ' ms, 99th ' + f(percentile(computeMs, 0.99)) +
-      ' ms, worst ' + f(Math.max(...computeMs.slice(-3600))) + ' ms · presentation interval median ' +
-      f(percentile(presentMs, 0.5)) + ' ms';
+      ' · last 600: median ' + f(percentile(recent, 0.5)) + ' ms, 99th ' + f(percentile(recent, 0.99)) +
+      ' ms, worst ' + f(percentile(recent, 1)) + ' ms · whole run: median ' + f(percentile(computeMs, 0.5)) +
+      ' ms, 99th ' + f(percentile(computeMs, 0.99)) + ' ms · presentation interval median ' +
+      f(percentile(presentMs.slice(-600), 0.5)) + ' ms';
   }
 
   // ---- keys: letters as their capitals, digits, Escape, Enter, Space; others 256 on ----
@@ -208,7 +213,10 @@ const VelmoraPage = (() => {
     if (menuOpen && code >= 65 && code <= 67) {
       // Sound and full screen need a key press to start from: this one.
       audio.unlock(vox ? 22050 : 44100);
-      if (code === 65 && stage.requestFullscreen) stage.requestFullscreen().catch(() => {});
+      if (code === 65 && stage.requestFullscreen) {
+        fullscreenAsked = true;
+        stage.requestFullscreen().catch(() => {});
+      }
     }
     Module._web_key_pressed(code);
   });
@@ -244,6 +252,10 @@ const VelmoraPage = (() => {
 
     clock() {
       return this.context ? this.context.currentTime : 0;
+    },
+
+    rate() {
+      return this.context ? this.context.sampleRate : 44100;
     },
 
     // The clock advances a whole audio callback at a time; between two steps
@@ -310,6 +322,7 @@ const VelmoraPage = (() => {
     audio.close();
     if (document.fullscreenElement) document.exitFullscreen().catch(() => {});
     closeWindow();
+    document.title = 'Velmora';
     if (!status.classList.contains('error'))
       say(code === 0 ? 'The show has ended. Reload the page to watch it again.' : 'The show stopped (exit code ' + code + ').');
     if (timing && computeMs.length > 0) showFrameTimes();
@@ -329,6 +342,12 @@ const VelmoraPage = (() => {
     get title() { return windowTitle; },
   };
 })();
+
+// exit() inside the show leaves by throwing ExitStatus through the page's own
+// callbacks; that is how it ends, not an error.
+const isExit = (error) => error && error.name === 'ExitStatus';
+window.addEventListener('error', (event) => { if (isExit(event.error)) event.preventDefault(); });
+window.addEventListener('unhandledrejection', (event) => { if (isExit(event.reason)) event.preventDefault(); });
 
 var Module = {
   preRun: [() => VelmoraPage.loadData(Module)],
