@@ -56,7 +56,11 @@ const VelmoraPage = (() => {
     if (bytes[0] === 0x1f && bytes[1] === 0x8b) {
       if (typeof DecompressionStream === 'undefined') throw new Error('this browser cannot unpack gzip data');
       const stream = new Blob([bytes]).stream().pipeThrough(new DecompressionStream('gzip'));
-      bytes = new Uint8Array(await new Response(stream).arrayBuffer());
+      try {
+        bytes = new Uint8Array(await new Response(stream).arrayBuffer());
+      } catch (error) {
+        throw new Error('the show\'s data (qd.tar.gz) is damaged or cut short');
+      }
     }
     return bytes;
   }
@@ -103,7 +107,7 @@ const VelmoraPage = (() => {
       say(captureFrames.length > 0 ? 'Running frame-locked…' : '');
       runStartedAt = performance.now();
       module.removeRunDependency('qd');
-    }).catch((error) => fail(String(error.message || error)));
+    }).catch((error) => fail('The show cannot start: ' + String(error.message || error)));
   }
 
   // ---- the window ----
@@ -188,7 +192,7 @@ const VelmoraPage = (() => {
       ' · last 600: median ' + f(percentile(recent, 0.5)) + ' ms, 99th ' + f(percentile(recent, 0.99)) +
       ' ms, worst ' + f(percentile(recent, 1)) + ' ms · whole run: median ' + f(percentile(computeMs, 0.5)) +
       ' ms, 99th ' + f(percentile(computeMs, 0.99)) + ' ms · presentation interval median ' +
-      f(percentile(presentMs.slice(-600), 0.5)) + ' ms';
+      f(percentile(presentMs.slice(-600), 0.5)) + ' ms' + audio.describe();
   }
 
   // ---- keys: letters as their capitals, digits, Escape, Enter, Space; others 256 on ----
@@ -296,6 +300,13 @@ const VelmoraPage = (() => {
         try { source.stop(); } catch (e) { /* not started yet */ }
       }
       this.sources.clear();
+    },
+
+    describe() {
+      const c = this.context;
+      if (!c || c.state !== 'running') return ' · no sound';
+      const ms = ((c.outputLatency || 0) + (c.baseLatency || 0)) * 1000;
+      return ' · sound at ' + c.sampleRate + ' Hz, latency taken off ' + ms.toFixed(1) + ' ms';
     },
 
     close() {
