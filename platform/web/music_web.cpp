@@ -1,8 +1,9 @@
 // music_web.cpp -- the module player in a web page: libopenmpt on the page's
 // own thread, heard through Web Audio. The song is rendered a little ahead and
 // handed to the audio context as buffers scheduled back to back on its clock;
-// the position the show asks for is the row being heard, found from that clock
-// with the output latency the context reports taken off. Without a running
+// the position the show asks for is the row that will be heard when the frame
+// being drawn is shown: that clock with the output latency the context reports
+// taken off and the wait for the next presentation added. Without a running
 // audio context the song runs silently against the wall clock, and frame-locked
 // it advances by the presented frame, as in the native player.
 #include "web_platform.h"
@@ -30,13 +31,13 @@
 // ---- the page's audio (VelmoraPage.audio in page/velmora-page.js) --------------------
 
 // Starts (or resumes) the page's audio context; 1 once it runs. The context
-// was made on the menu key, at the build's rate (browsers allow sound only after a key or
-// click); a page without one waits no longer than half a second.
+// was made on the menu key, at the build's rate (browsers allow sound only
+// after a key press); a page without one waits no longer than half a second.
 EM_ASYNC_JS(int, page_audio_start, (), { return await VelmoraPage.audio.start() ? 1 : 0; });
 // The context's clock (its currentTime), seconds, and its sample rate.
 EM_JS(double, page_audio_clock, (), { return VelmoraPage.audio.clock(); });
 EM_JS(double, page_audio_rate, (), { return VelmoraPage.audio.rate(); });
-// The context time being heard now: its clock less the latencies it reports.
+// The context time heard when the frame being drawn is shown (see the top).
 EM_JS(double, page_audio_heard, (), { return VelmoraPage.audio.heard(); });
 // Plays `frames` interleaved stereo frames at context time `when`.
 EM_JS(void, page_audio_play, (const float* interleaved, int frames, int rate, double when),

@@ -262,18 +262,22 @@ const VelmoraPage = (() => {
       return this.context ? this.context.sampleRate : 44100;
     },
 
-    // The clock advances a whole audio callback at a time; between two steps
-    // the time heard is counted on from the last step (at most 50 ms).
+    // The context time heard when the frame the show is drawing now reaches
+    // the canvas: its clock less the latencies it reports, plus the wait for
+    // that frame's presentation. The clock advances a whole audio callback at
+    // a time; between two steps it is counted on from the last (at most 50 ms).
     heard() {
       const c = this.context;
       if (!c) return 0;
       const clock = c.currentTime;
-      const now = performance.now() / 1000;
+      const nowMs = performance.now();
       if (clock !== this.lastClock) {
         this.lastClock = clock;
-        this.clockSeenAt = now;
+        this.clockSeenAt = nowMs;
       }
-      return clock + Math.min(now - this.clockSeenAt, 0.05) - (c.outputLatency || 0) - (c.baseLatency || 0);
+      const untilShown = deadline > nowMs ? (deadline - nowMs) / 1000 : 0;
+      return clock + Math.min((nowMs - this.clockSeenAt) / 1000, 0.05) + untilShown -
+        (c.outputLatency || 0) - (c.baseLatency || 0);
     },
 
     // `samples`: frames x 2 interleaved floats (a view of the show's memory).
