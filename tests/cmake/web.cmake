@@ -11,6 +11,9 @@ if(TARGET velmora_capture)
                    ${CMAKE_BINARY_DIR}/web/cmake/site)
   set_tests_properties(web_frames PROPERTIES FIXTURES_REQUIRED web_page SKIP_RETURN_CODE 77 TIMEOUT 900)
 endif()
+# The page's menu answers and its messages for missing or damaged data.
+add_test(NAME web_page COMMAND ${CMAKE_SOURCE_DIR}/tests/web/web_page.sh ${CMAKE_BINARY_DIR}/web/cmake/site)
+set_tests_properties(web_page PROPERTIES FIXTURES_REQUIRED web_page SKIP_RETURN_CODE 77 TIMEOUT 300)
 # The browser build's libopenmpt renders the songs as the native one does.
 add_executable(web_music_render ${CMAKE_SOURCE_DIR}/tests/web/music_render.cpp ${CMAKE_SOURCE_DIR}/tools/common/sha256.cpp)
 target_include_directories(web_music_render PRIVATE ${CMAKE_SOURCE_DIR})
