@@ -108,11 +108,6 @@ void web_set_frame_locked(bool on)
     globals().frame_locked = on;
 }
 
-bool web_frame_locked()
-{
-    return globals().frame_locked;
-}
-
 void web_set_frame_hook(WebFrameHook hook)
 {
     globals().hook = hook;

@@ -11,7 +11,6 @@
 // no pacing and no drawing beyond a progress picture now and then; the music
 // advances by the frame (music_control.h).
 void web_set_frame_locked(bool on);
-bool web_frame_locked();
 
 // Called at every console_update of an open console with the surface last
 // copied in (0x00RRGGBB, rows of width) and the console's title.

@@ -17,12 +17,11 @@ const VelmoraPage = (() => {
   const frameMs = 1000 / 60;
 
   const captureText = params.get('capture');
-  const captureFrames = captureText === null ? []
-    : captureText.split(',').filter((s) => /^\d+$/.test(s)).map(Number);
+  const captureParts = captureText === null ? [] : captureText.split(',');
+  const captureFrames = captureParts.every((part) => /^\d{1,9}$/.test(part)) ? captureParts.map(Number) : [];
   const vox = params.get('vox') === '1';
   const timing = params.get('timing') === '1';
 
-  let windowTitle = '';
   let menuOpen = false;
   let fullscreenAsked = false;  // by the menu key itself, which the browser requires
   let finished = false;
@@ -113,7 +112,6 @@ const VelmoraPage = (() => {
   // ---- the window ----
 
   function openWindow(title, width, height, fullscreen) {
-    windowTitle = title;
     menuOpen = title === 'Choose Mode';
     if (captureFrames.length === 0) document.title = title;
     help.hidden = !menuOpen || captureFrames.length > 0;
@@ -354,7 +352,6 @@ const VelmoraPage = (() => {
   return {
     vox, captureFrames, audio, loadData, openWindow, closeWindow, draw, nextPresentation, nextAnimationFrame,
     fail, captureDone, ended, menuKey,
-    get title() { return windowTitle; },
   };
 })();
 
