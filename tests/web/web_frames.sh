@@ -18,25 +18,14 @@ vox_frames=(9400)
 vox_names=("voxel landscape (earlier build)")
 
 work=$(mktemp -d)
-server_log=$work/server.log
-python3 -u -m http.server 0 --bind 127.0.0.1 --directory "$site" > "$server_log" 2>&1 &
-server=$!
+server=
 trap 'kill $server 2> /dev/null; wait $server 2> /dev/null; rm -rf "$work"' EXIT
-port=
-for _ in $(seq 100); do
-  port=$(sed -n 's/.* port \([0-9]*\) .*/\1/p' "$server_log" | head -n 1)
-  [ -n "$port" ] && break
-  sleep 0.1
-done
-[ -n "$port" ] || { echo "FAIL: the web server did not start"; cat "$server_log"; exit 1; }
+. "$(dirname "$0")/page_runner.sh"
+serve_folder "$site"
 
 # Prints the page's hashes for the frames in $2 (comma-separated); $1 extra address options.
 page_hashes() {
-  local profile=$work/profile-$RANDOM
-  timeout 600 "$browser" --headless=new --no-sandbox --disable-gpu --no-first-run \
-    --user-data-dir="$profile" --virtual-time-budget=100000000 \
-    --dump-dom "http://127.0.0.1:$port/index.html?capture=$2&key=B$1" 2> "$work/browser.log" |
-    tr -d '\n' | sed -n 's/.*<p id="frame-hash">\([^<]*\)<\/p>.*/\1/p'
+  page_dom "index.html?capture=$2&key=B$1" | sed -n 's/.*<p id="frame-hash">\([^<]*\)<\/p>.*/\1/p'
 }
 
 failed=0

@@ -10,7 +10,9 @@ site=${1:?usage: web_page.sh SITE_DIR}
 browser=$(command -v chromium || command -v chromium-browser) || { echo "SKIP: Chromium is not installed"; exit 77; }
 
 work=$(mktemp -d)
+server=
 trap 'kill $server 2> /dev/null; wait $server 2> /dev/null; rm -rf "$work"' EXIT
+. "$(dirname "$0")/page_runner.sh"
 
 # Variants of the page beside each other: the real one, one without its data,
 # one with its data cut short, one whose data lacks the first song.
@@ -25,22 +27,7 @@ tar -xzf "$site/qd.tar.gz" -C "$work/unpacked"
 rm "$work/unpacked/qd/music/1.xm"
 tar -czf "$work/site/no_song/qd.tar.gz" -C "$work/unpacked" qd
 
-python3 -u -m http.server 0 --bind 127.0.0.1 --directory "$work/site" > "$work/server.log" 2>&1 &
-server=$!
-port=
-for _ in $(seq 100); do
-  port=$(sed -n 's/.* port \([0-9]*\) .*/\1/p' "$work/server.log" | head -n 1)
-  [ -n "$port" ] && break
-  sleep 0.1
-done
-[ -n "$port" ] || { echo "FAIL: the web server did not start"; exit 1; }
-
-# The page's DOM after a frame-locked run of ADDRESS (below the variant's folder).
-page_dom() {
-  timeout 300 "$browser" --headless=new --no-sandbox --disable-gpu --no-first-run \
-    --user-data-dir="$work/profile-$RANDOM" --virtual-time-budget=100000000 \
-    --dump-dom "http://127.0.0.1:$port/$1" 2> /dev/null | tr -d '\n'
-}
+serve_folder "$work/site"
 
 failed=0
 # expect NAME ADDRESS TEXT: the page's DOM holds TEXT.
