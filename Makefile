@@ -8,7 +8,7 @@ PREFIX ?= /usr/local
 VIDEO ?= $(BUILD)/velmora.mp4
 VIDEO_END_FRAMES ?= 1200
 
-.PHONY: all deps test-deps configure build run test clean install package video
+.PHONY: all deps test-deps configure build run test clean install package video web serve-web
 
 all: build
 
@@ -53,5 +53,16 @@ video: deps
 	cmake --build $(BUILD) -j $(JOBS) --target velmora_capture forge_data
 	cd $(BUILD) && ./velmora_capture --video $(abspath $(VIDEO)) --key-after end_screens:$(VIDEO_END_FRAMES)
 
+# The show as a web page: a static folder build-web/ (platform/web).
+web: deps
+	scripts/install-deps --web
+	@$(MAKE) --no-print-directory configure
+	cmake --build $(BUILD) -j $(JOBS) --target forge_data
+	platform/web/build-web $(BUILD) build-web
+
+serve-web:
+	@[ -f build-web/index.html ] || $(MAKE) web
+	python3 -m http.server 8080 --bind 127.0.0.1 --directory build-web
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) build-web

@@ -72,6 +72,16 @@ std::uint32_t convert_pixel(std::uint32_t pixel, const Format& from, const Forma
            place_channel(channel_of(pixel, from.blue), to.blue);
 }
 
+void surface_pixels_as_frame(const Surface& surface, std::vector<std::uint32_t>& out)
+{
+    out.resize(surface.pixels.size());
+    const Format frame{32, 0x00FF0000u, 0x0000FF00u, 0x000000FFu, 0};
+    const bool plain = surface.format.red == frame.red && surface.format.green == frame.green &&
+                       surface.format.blue == frame.blue;
+    for (std::size_t i = 0; i < surface.pixels.size(); ++i)
+        out[i] = plain ? (surface.pixels[i] & 0x00FFFFFFu) : convert_pixel(surface.pixels[i], surface.format, frame);
+}
+
 Format* pixel_format_new(int bits, std::uint32_t red, std::uint32_t green, std::uint32_t blue,
                          std::uint32_t alpha)
 {

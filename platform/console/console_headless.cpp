@@ -138,13 +138,7 @@ void surface_copy_to_console(Surface* surface, Console* console)
 {
     console->shown_width = surface->width;
     console->shown_height = surface->height;
-    console->shown.resize(surface->pixels.size());
-    const Format frame{32, 0x00FF0000u, 0x0000FF00u, 0x000000FFu, 0};
-    const bool plain = surface->format.red == frame.red && surface->format.green == frame.green &&
-                       surface->format.blue == frame.blue;
-    for (std::size_t i = 0; i < surface->pixels.size(); ++i)
-        console->shown[i] = plain ? (surface->pixels[i] & 0x00FFFFFFu)
-                                  : convert_pixel(surface->pixels[i], surface->format, frame);
+    surface_pixels_as_frame(*surface, console->shown);
 }
 
 void error_report(const DynamicError& error)

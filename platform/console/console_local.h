@@ -34,3 +34,7 @@ bool apply_console_option(ConsoleOptions& options, const char* option);
 // Converts one pixel between two direct-colour formats (channel by channel,
 // 8 bits each, by the masks).
 std::uint32_t convert_pixel(std::uint32_t pixel, const Format& from, const Format& to);
+
+// The surface's pixels as 0x00RRGGBB words, into `out` (resized to fit): what a
+// backend without a format of its own keeps of a copy to its console.
+void surface_pixels_as_frame(const Surface& surface, std::vector<std::uint32_t>& out);
