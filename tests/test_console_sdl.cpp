@@ -1,7 +1,8 @@
 // test_console_sdl.cpp -- the SDL console's decisions, without a display: which
-// key presses count, option texts, when there is no display, where a fatal error
-// may show a message box, and how presentations are paced (against synthetic
-// clocks: a 60 Hz display, vsync not honoured, vsync simulated at 62.5 Hz).
+// key presses count (and which keys held into a window do not yet), option
+// texts, when there is no display, where a fatal error may show a message box,
+// and how presentations are paced (against synthetic clocks: a 60 Hz display,
+// vsync not honoured, vsync simulated at 62.5 Hz).
 #include "platform/console/console_local.h"
 #include "platform/console/sdl_policy.h"
 
@@ -235,4 +236,43 @@ TEST(Pacing, AVsyncSimulatedAt62AndAHalfHzFallsBackAfterOneWindow)
     shorter.pacing = Pacing::vsync;
     present_on_display(shorter, rate_window, 16 * ms, true, [](int) { return 3 * ms; });
     EXPECT_EQ(shorter.pacing, Pacing::vsync);
+}
+
+TEST(SdlHeldKeys, TheKeyVectorIsReadBitByBitFromKeyCode8)
+{
+    char keymap[32] = {};
+    keymap[0] = static_cast<char>(0xFF);   // below key code 8: undefined in a KeymapNotify
+    keymap[1] = 0x01;                      // code 8, the lowest X uses
+    keymap[7] = 0x01;                      // code 56
+    keymap[31] = static_cast<char>(0x80);  // code 255
+    const KeyCodeSet codes = key_codes_from_keymap(keymap);
+    EXPECT_EQ(codes.count(), 3u);
+    EXPECT_TRUE(codes.test(8) && codes.test(56) && codes.test(255));
+}
+
+// The mode key held into the show's window: X repeats it there, and the first
+// repeat reaches the console as a fresh press.
+TEST(SdlHeldKeys, AKeyHeldWhenTheWindowCameCountsOnlyOncePressedAgain)
+{
+    constexpr int b = 56, shift = 50, space = 65;
+    HeldKeys keys;
+    EXPECT_TRUE(press_counts(keys, b)) << "nothing is held before a window comes";
+    note_keys_down(keys, KeyCodeSet().set(b).set(shift));
+    EXPECT_FALSE(press_counts(keys, b)) << "the repeat of the held key";
+    EXPECT_TRUE(press_counts(keys, space)) << "any other key at once";
+    EXPECT_TRUE(press_counts(keys, -1)) << "a press X did not name";
+    EXPECT_TRUE(press_counts(keys, 300));
+    key_released(keys, shift);
+    key_released(keys, 300);
+    key_released(keys, -1);
+    EXPECT_FALSE(press_counts(keys, b)) << "only its own release frees a key";
+    key_released(keys, b);
+    EXPECT_TRUE(press_counts(keys, b)) << "pressed again after its release";
+
+    // Released in another window while the focus was away: the keys down as
+    // the focus comes back find it up, and hold what is down then.
+    note_keys_down(keys, KeyCodeSet().set(b));
+    note_keys_down(keys, KeyCodeSet().set(space));
+    EXPECT_TRUE(press_counts(keys, b));
+    EXPECT_FALSE(press_counts(keys, space));
 }

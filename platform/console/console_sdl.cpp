@@ -22,6 +22,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <thread>
+#include <utility>
 
 struct Console {
     ConsoleOptions options;
@@ -51,6 +52,8 @@ struct Video {
     bool display_lost = false;          // the X connection broke: no more video calls
     std::vector<Console*> open;         // consoles with a window
     std::deque<int> keys;
+    HeldKeys held;                      // keys held since a window opened or the focus came
+    int x_press_code = -1;              // the X key code of the press SDL reports next
     std::FILE* present_log = nullptr;   // VELMORA_PRESENT_LOG: one line per presentation
 };
 
@@ -166,9 +169,21 @@ void end_on_display_error()
 
 // ---- events --------------------------------------------------------------------
 
-// Key presses join the queue (a modifier alone is no key); closing the window,
-// or another client destroying it, ends the program at once through the same
-// exit path as the shutdown.
+// On X11 every key event comes first as the X event it is made of: its key
+// code names the press SDL reports next, a release ends a key's hold, and the
+// keys down as the focus or the pointer comes in are held from there.
+void note_x_key_news(const SDL_Event& event)
+{
+    const X11KeyNews news = x11_key_news(event);
+    video().x_press_code = news.kind == X11KeyNews::press ? news.code : -1;
+    if (news.kind == X11KeyNews::release) key_released(video().held, news.code);
+    if (news.kind == X11KeyNews::keys_down) note_keys_down(video().held, key_codes_from_keymap(news.keymap));
+}
+
+// Key presses join the queue (a modifier alone is no key, nor a key held since
+// the window opened or the focus came); closing the window, or another client
+// destroying it, ends the program at once through the same exit path as the
+// shutdown.
 void handle_event(const SDL_Event& event)
 {
     switch (event.type) {
@@ -179,13 +194,18 @@ void handle_event(const SDL_Event& event)
         break;
     case SDL_SYSWMEVENT:
         if (is_open_x_window(x11_destroyed_window(event))) std::exit(0);
+        note_x_key_news(event);
         break;
-    case SDL_KEYDOWN:
-        if (event.key.repeat == 0) {
+    case SDL_KEYDOWN: {
+        // Named by the X event just before it; SDL's own presses (a modifier
+        // found down when the focus came) have none, and count.
+        const int x_code = std::exchange(video().x_press_code, -1);
+        if (event.key.repeat == 0 && press_counts(video().held, x_code)) {
             const int code = translate_key(event.key.keysym.sym, event.key.keysym.scancode);
             if (code != not_a_key) video().keys.push_back(code);
         }
         break;
+    }
     default:
         break;
     }
@@ -391,6 +411,9 @@ void console_open(Console* console, const char* title, const Format* /*format*/,
     console->pacer.pacing = vsync_granted(console->renderer) ? pacing : Pacing::deadline;
     console->x_window = x11_window_id(console->window);
     video().open.push_back(console);
+    // The keys held as it opens do not count until released (off X11 every press counts).
+    char keymap[32] = {};
+    if (x11_keys_down(console->window, keymap)) note_keys_down(video().held, key_codes_from_keymap(keymap));
     log_console_opened(title, refresh_hz, console->renderer, console->pacer.pacing);
     if (console->options.fullscreen) SDL_ShowCursor(SDL_DISABLE);
     SDL_SetRenderDrawColor(console->renderer, 0, 0, 0, 255);

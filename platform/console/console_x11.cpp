@@ -6,6 +6,7 @@
 #include <X11/Xlib.h>
 
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -54,6 +55,32 @@ unsigned long x11_destroyed_window(const SDL_Event& event)
     const SDL_SysWMmsg& message = *event.syswm.msg;
     if (message.subsystem != SDL_SYSWM_X11 || message.msg.x11.event.type != DestroyNotify) return 0;
     return message.msg.x11.event.xdestroywindow.window;
+}
+
+bool x11_keys_down(SDL_Window* window, char keymap[32])
+{
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (window == nullptr || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return false;
+    XQueryKeymap(info.info.x11.display, keymap);
+    return true;
+}
+
+X11KeyNews x11_key_news(const SDL_Event& event)
+{
+    X11KeyNews news;
+    if (event.type != SDL_SYSWMEVENT || event.syswm.msg == nullptr) return news;
+    const SDL_SysWMmsg& message = *event.syswm.msg;
+    if (message.subsystem != SDL_SYSWM_X11) return news;
+    const XEvent& x = message.msg.x11.event;
+    if (x.type == KeyPress || x.type == KeyRelease) {
+        news.kind = x.type == KeyPress ? X11KeyNews::press : X11KeyNews::release;
+        news.code = int(x.xkey.keycode);
+    } else if (x.type == KeymapNotify) {
+        news.kind = X11KeyNews::keys_down;
+        std::memcpy(news.keymap, x.xkeymap.key_vector, sizeof news.keymap);
+    }
+    return news;
 }
 
 X11Error x11_take_error()

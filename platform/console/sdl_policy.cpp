@@ -1,5 +1,5 @@
-// sdl_policy.cpp -- the SDL console's decisions: keys, no display, message
-// boxes, pacing.
+// sdl_policy.cpp -- the SDL console's decisions: keys, held keys, no display,
+// message boxes, pacing.
 #include "sdl_policy.h"
 
 #include "console.h"
@@ -45,6 +45,29 @@ int translate_key(SDL_Keycode sym, SDL_Scancode scancode)
     if (sym == SDLK_RETURN || sym == SDLK_KP_ENTER) return key_enter;
     if (sym == SDLK_SPACE) return key_space;
     return 256 + static_cast<int>(scancode);
+}
+
+KeyCodeSet key_codes_from_keymap(const char keymap[32])
+{
+    KeyCodeSet codes;
+    for (int code = 8; code < 256; ++code)
+        if ((static_cast<unsigned char>(keymap[code / 8]) >> (code % 8)) & 1u) codes.set(std::size_t(code));
+    return codes;
+}
+
+void note_keys_down(HeldKeys& keys, const KeyCodeSet& down)
+{
+    keys.held = down;
+}
+
+void key_released(HeldKeys& keys, int code)
+{
+    if (code >= 0 && code < 256) keys.held.reset(std::size_t(code));
+}
+
+bool press_counts(const HeldKeys& keys, int code)
+{
+    return code < 0 || code >= 256 || !keys.held.test(std::size_t(code));
 }
 
 bool driver_shows_nothing(const char* driver)

@@ -1,11 +1,13 @@
 // sdl_policy.h -- the SDL console's decisions as plain functions, testable
-// without a display: which key presses count, when there is no display, when a
-// fatal error may show a message box, and how presentations are paced.
+// without a display: which key presses count (and which held keys do not yet),
+// when there is no display, when a fatal error may show a message box, and how
+// presentations are paced.
 // Not for use outside platform/console (and its tests).
 #pragma once
 
 #include <SDL.h>  // key symbols and scancodes only; nothing here calls SDL
 
+#include <bitset>
 #include <cstdint>
 #include <string>
 
@@ -22,6 +24,37 @@ bool is_modifier_key(SDL_Keycode sym, SDL_Scancode scancode);
 // The console's code for a key press (console.h: letters upper-case whatever the
 // modifiers, so Shift+B is 'B'), or not_a_key for a modifier.
 int translate_key(SDL_Keycode sym, SDL_Scancode scancode);
+
+// ---- keys held while a window opens -----------------------------------------------
+
+// X key codes (8 to 255) as a set.
+using KeyCodeSet = std::bitset<256>;
+
+// The keys down in X's 32-byte key vector (bit k % 8 of byte k / 8: key code
+// k), as XQueryKeymap and KeymapNotify give it; byte 0, below the lowest key
+// code, is not read (KeymapNotify leaves it undefined).
+KeyCodeSet key_codes_from_keymap(const char keymap[32]);
+
+// A key still held when a console window opens (the menu's mode key held on
+// into the show's window) would repeat into that window, and SDL, which forgets
+// its key state when the focus moves, reports the first repeat as a fresh
+// press. Such a key does not count until the X server has said it was
+// released. SDL's own key-up events cannot tell: the ones it makes up when a
+// window loses the focus say nothing about the key, and a release after the
+// focus moved is dropped as a change of nothing. X itself reports only real
+// releases (SDL asks it for detectable auto-repeat), and which keys are down
+// whenever the focus or the pointer comes into a window, in order with its key
+// events: a key released elsewhere meanwhile is held no more.
+struct HeldKeys {
+    KeyCodeSet held;  // down when last told, not released since
+};
+
+// The keys `down` are held now: a window opened, or the focus or the pointer came into one.
+void note_keys_down(HeldKeys& keys, const KeyCodeSet& down);
+// The X server reported key `code` released (in any window of the program).
+void key_released(HeldKeys& keys, int code);
+// Whether a press of key `code` counts (-1: a press X did not name, which does).
+bool press_counts(const HeldKeys& keys, int code);
 
 // ---- the display -----------------------------------------------------------------
 

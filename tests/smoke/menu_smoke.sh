@@ -4,10 +4,13 @@
 #   says so and exit 1 at once;
 # - the "Choose Mode" window shows and waits for its key without spinning; Escape
 #   quits at once with exit code 0;
-# - the mode key typed as "b" and as "B" (xdotool holds Shift for it), and with
-#   Shift or Ctrl held on while the main window opens: the show runs on (4 s
-#   later it still does) in a 320x240 or 640x480 "Velmora" window, and A fills
-#   the screen; a key ends the show with 0, SIGTERM with 143, SIGINT with 130;
+# - the mode key typed as "b" and as "B" (xdotool holds Shift for it), with
+#   Shift or Ctrl held on while the main window opens, and itself held on into
+#   the main window (for 1.5 s, so that it repeats there, or for 0.2 s): the
+#   show runs on (4 s later it still does) in a 320x240 or 640x480 "Velmora"
+#   window, and A fills the screen; a key (after a held mode key, that same key
+#   pressed again, alone or with Shift) ends the show with 0, SIGTERM with 143,
+#   SIGINT with 130;
 # - a fatal error (song 1 missing) with standard error to a file or a pipe: the
 #   message there and exit 1 at once; to /dev/null: a message box that SIGTERM
 #   takes down with the program (or, where no box can be drawn, exit 1).
@@ -125,11 +128,17 @@ wait_exit 1
 [ -z "$(xdotool search --name '^Velmora$' 2> /dev/null)" ] || fail "Escape opened the main window"
 echo "ok: Escape quits with 0"
 
-# Types the mode key as $1: a key name for xdotool, or held-shift / held-ctrl:
+# Types the mode key as $1: a key name for xdotool; held-shift / held-ctrl:
 # the modifier goes down before the key and comes up only after the main
-# window has the focus.
+# window has the focus; hold-SECONDS: the key $2 itself is held that long, on
+# into the main window (past X's auto-repeat delay of 0.5 s it repeats there).
 type_mode_key() {
   case $1 in
+    hold-*)
+      xdotool windowfocus --sync "$menu" > /dev/null 2>&1
+      xdotool keydown "$2"
+      sleep "${1#hold-}"
+      xdotool keyup "$2" ;;
     held-*)
       xdotool windowfocus --sync "$menu" > /dev/null 2>&1
       xdotool keydown "${1#held-}"
@@ -143,22 +152,25 @@ type_mode_key() {
 }
 
 # Each spelling of a mode key: the show opens its window in the mode's size and
-# is still running 4 s later; then it is ended by a key, SIGTERM or SIGINT.
+# is still running 4 s later; then it is ended by a key (space, or $6), SIGTERM
+# or SIGINT.
 for run in "b b 320x240 key 0" "B b 320x240 TERM 143" "held-shift b 320x240 INT 130" \
-           "held-ctrl c 640x480 key 0"; do
+           "held-ctrl c 640x480 key 0" "hold-1.5 b 320x240 key 0 b" "hold-0.2 c 640x480 key 0 shift+c"; do
   set -- $run
   start
   menu=$(find_window "Choose Mode") || fail "no \"Choose Mode\" window"
   type_mode_key "$1" "$2"
+  [ -n "$(ps -o pid= -p "$pid")" ] && [ "$(ps -o stat= -p "$pid" | cut -c1)" != Z ] ||
+    { wait "$pid"; fail "$1 $2: the show ended at once (exit $?)"; }
   main=$(settled_window "Velmora") || fail "$1 opened no \"Velmora\" window"
   size=$(xdotool getwindowgeometry "$main" | sed -n 's/.*Geometry: //p')
   [ "$size" = "$3" ] || fail "$1 opened a window of $size (expected $3)"
   sleep 4
   kill -0 "$pid" 2> /dev/null || { wait "$pid"; fail "$1: the show ended by itself (exit $?)"; }
-  if [ "$4" = key ]; then press "$main" space; else kill -"$4" "$pid"; fi
+  if [ "$4" = key ]; then press "$main" "${6:-space}"; else kill -"$4" "$pid"; fi
   wait_exit 30
-  [ "$code" = "$5" ] || fail "$1, then $4: exit $code (expected $5)"
-  echo "ok: mode key $1 opens $3, the show runs on; $4 ends it with $code"
+  [ "$code" = "$5" ] || fail "$1 $2, then $4${6:+ $6}: exit $code (expected $5)"
+  echo "ok: mode key $1 $2 opens $3, the show runs on; $4${6:+ $6} ends it with $code"
 done
 
 # A: full screen fills the screen, with no window manager to help.
