@@ -3,6 +3,7 @@
 #include "bench_stats.h"
 #include "capture_options.h"
 #include "contact_sheet.h"
+#include "hash_log.h"
 #include "progress_bar.h"
 #include "scene_log.h"
 #include "turntable.h"
@@ -66,6 +67,7 @@ struct CaptureRun {
     std::vector<std::uint32_t> last_surface = std::vector<std::uint32_t>(surface_size, 0u);
     Y4mWriter video;
     ContactSheet sheet;
+    HashLog hash_log;
     std::vector<long> key_frames;
     std::vector<KeyAfterState> key_after;
     std::vector<std::string> hashes;  // per --hash-frame, in the order asked; empty until taken
@@ -163,6 +165,9 @@ void record_frame(const std::uint32_t* surface, const MusicStatus& status)
             run.hashes[i] = surface_hash_hex(surface, surface_size);
             ++run.hashes_taken;
         }
+    if (!hash_log_frame(run.hash_log, frame, run.song, status.order, status.row, current_scene_name(), surface,
+                        surface_size))
+        return fail_writing();
     if (run.video.file != nullptr && !y4m_write_frame(run.video, surface)) return fail_writing();
     if (!run.options.sheet_file.empty()) {
         const std::string owner = std::to_string(run.log.spans.size());
@@ -261,6 +266,7 @@ void on_console_update(const std::uint32_t* pixels, int width, int height, const
     const MusicStatus status = music_status();
     notice_song(status);
     std::memcpy(run.last_surface.data(), pixels, surface_size * sizeof(std::uint32_t));
+    hash_log_new_surface(run.hash_log);
     record_frame(run.last_surface.data(), status);
     music_frame_presented();
     if (run.options.bench && run.frames % baseline_every == 0) measure_baseline_copy(pixels);
@@ -326,6 +332,7 @@ bool open_outputs()
             return false;
         }
     }
+    if (!o.hash_log.empty() && !hash_log_open(run.hash_log, o.hash_log)) return false;
     if (!o.video_file.empty() && !y4m_open(run.video, o.video_file, surface_w, surface_h, o.video_444)) return false;
     if (!o.audio_file.empty()) {
         // Fail now rather than after the whole run; the player reopens it for writing.
@@ -360,6 +367,7 @@ bool finish_outputs()
     const CaptureOptions& o = run.options;
     bool ok = !run.file_error;
     if (run.video.file != nullptr) ok = y4m_close(run.video) && ok;
+    ok = hash_log_close(run.hash_log) && ok;
     music_close_wav();
     if (!o.sheet_file.empty()) {
         sheet_finish(run.sheet);
