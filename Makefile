@@ -1,9 +1,11 @@
 # Velmora: `make run` installs what is missing, builds, forges the data and
 # starts the show; `make test` does the same set-up and runs every test.
+# `make golden` rewrites the golden frame files (tests/golden) from the current
+# show.
 BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps test-deps configure build run test clean
+.PHONY: all deps test-deps configure build run test golden clean
 
 all: build
 
@@ -26,6 +28,10 @@ run: deps
 test: test-deps
 	$(MAKE) build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+golden: test-deps
+	$(MAKE) build
+	cd $(BUILD) && VELMORA_WRITE_GOLDEN=1 ctest --output-on-failure -j $(JOBS) -R '^ShowRuns[.]'
 
 clean:
 	rm -rf $(BUILD)
