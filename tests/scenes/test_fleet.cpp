@@ -1,11 +1,14 @@
-// test_fleet.cpp -- the fleet scene: polar table, stars, sway, recycling, motion, white frames, feedback, key.
+// test_fleet.cpp -- the fleet scene: polar table, stars, the first frames as described
+// (the forge's ships, shuttle and the flare square placed, turning and swaying over
+// tunnel and stars), sway, recycling, motion, white frames, feedback, key.
 #include "fake_music.h"
-#include "scene_pictures.h"
+#include "reference_render.h"
 
 #include "platform/console/headless.h"
 #include "scenes/scenes.h"
 #include "shell/shell.h"
 
+#include <cmath>
 #include <fstream>
 
 namespace {
@@ -48,7 +51,6 @@ protected:
     }
 };
 
-}  // namespace
 
 TEST(FleetParts, PolarTableAndStars)
 {
@@ -70,6 +72,79 @@ TEST(FleetParts, PolarTableAndStars)
     EXPECT_EQ(std::count(screen, screen + frame_pixels + 320, 0u), frame_pixels + 320 - 14);
     EXPECT_TRUE(stars[0].z == 253 && stars[5].x == 319 && stars[5].z == 1000);  // below 10: back at 1000
 }
+
+// The fleet's tunnel table: distance in the low byte, angle (one turn in about 256 steps) in the high one.
+std::uint32_t fleet_polar_entry(int n)
+{
+    const int x = n % 320 - 160, y = 100 - n / 320;
+    if (x == 0 && y == 0) return 0;
+    return (int(std::sqrt(double(x * x + y * y))) & 255) | (int(std::atan2(double(y), double(x)) * 40.8) & 255) << 8;
+}
+
+TEST_F(FleetScene, FirstFramesShowTheShipsShuttleAndFlareAsPlacedTurningAndSwaying)
+{
+    const TestPicture ship = random_picture(51), shuttle = random_picture(52), flare = random_picture(53, 90),
+                      tunnel = random_picture(54);
+    write_test_picture("qd\\gfx\\textures\\metroid2.pcx", ship);
+    write_test_picture("qd\\gfx\\textures\\shutex4a.pcx", shuttle);
+    write_test_picture("qd\\gfx\\textures\\flare.pcx", flare);
+    write_test_picture("qd\\gfx\\textures\\cbak1.pcx", tunnel);
+    const TestPicture ship_texture = transposed_texture(ship), shuttle_texture = transposed_texture(shuttle),
+                      flare_texture = transposed_texture(flare), tunnel_texture = transposed_texture(tunnel);
+    std::vector<std::vector<Star>> stars_before;  // the star field as each frame begins
+    fake_music_script([&](long presented, long) {
+        if (long(stars_before.size()) == presented) stars_before.emplace_back(stars, stars + star_count);
+        return presented < 10 ? 0u : 2u;
+    });
+    const std::uint32_t offset = tunnel_offset_1;
+    fleet_scene();
+    ASSERT_EQ(fake_music_frames(), 10);
+
+    // Slots 0 to 6: three ships spinning 2 degrees a frame and four small ones, all flying forward; the
+    // shuttle (7) and the flare square (8) turn with the sway, which moves and rolls the viewpoint.
+    const char* meshes[7] = {"metroid", "metroid1", "metroid2", "metroid3", "metroid3", "metroid3", "metroid3"};
+    const float starts[7][3] = {{0, -200, -250}, {300, 100, -300}, {-300, 100, -200}, {-200, 150, -200},
+                                {200, 50, -200}, {200, -150, -200}, {-200, -150, -200}};
+    const float speeds[7] = {9, 5, 6, 29, 25, 26, 29};
+    Mesh square{};  // 100 units square, two-sided, additive, sampled one texel inside the edges
+    square.vertices[0] = {-50, 50, 0, 0, 0, 0}, square.vertices[1] = {50, 50, 0, 0, 0, 0};
+    square.vertices[2] = {-50, -50, 0, 0, 0, 0}, square.vertices[3] = {50, -50, 0, 0, 0, 0};
+    square.faces[0] = {0, 1, 2, 1, 1, 254, 1, 1, 254, 0, 0, 0, 0};
+    square.faces[1] = {1, 3, 2, 254, 1, 254, 254, 1, 254, 0, 0, 0, 0};
+    square.vertex_count = 4, square.face_count = 2, square.two_sided = 1, square.mode = mode_additive;
+    square.texture = flare_texture.data(), square.offset_z = -195;
+    long drawn = 0;
+    for (int f = 0; f < 10; ++f) {
+        const int k = f + 1;  // frames of motion so far
+        Object3D& fleet = described_object();
+        for (int s = 0; s < 7; ++s)
+            describe_mesh(fleet.meshes[s], (std::string("qd\\3d\\") + meshes[s] + ".asc").c_str(), starts[s][0],
+                          starts[s][1], starts[s][2] + speeds[s] * k, mode_textured, &ship_texture, s == 0 ? 2 * k : 0,
+                          s == 2 ? 2 * k : 0, s == 1 ? 2 * k : 0);
+        describe_mesh(fleet.meshes[7], "qd\\3d\\shuttle.asc", 0, 0, -150, mode_textured, &shuttle_texture, 90, 0,
+                      270 + k);
+        fleet.meshes[8] = square;
+        fleet.meshes[8].angle_z = 40 - k;
+        place_viewpoint(fleet, 9, 2 * k, -k, -300 + k, 0, 10 + k, 0);
+
+        TestPicture expected(64000);
+        for (int n = 0; n < 64000; ++n)
+            expected[n] = tunnel_texture[(fleet_polar_entry(n) + offset + 65278u * std::uint32_t(f)) & 0xFFFF];
+        for (const Star& star : stars_before[f]) {  // plus signs at speed 50
+            const int sx = star.x * 256 / star.z + 160, sy = star.y * 256 / star.z + 100, c = sy * 320 + sx;
+            if (sx <= 0 || sx >= 320 || sy <= 0 || sy >= 200) continue;
+            expected[c] = 0xAFAFAFAFu;
+            for (const int arm : {c - 1, c + 1, c - 320, c + 320})
+                if (arm < 64000) expected[arm] = 0x57575757u;
+        }
+        drawn += draw_reference(expected, fleet);
+        if (f == 5) std::fill(expected.begin(), expected.end(), 0xFFFFFFFFu);  // the sixth frame is white
+        ASSERT_TRUE(same_frame(presented_frame(f), as_shown(expected))) << "frame " << f;
+    }
+    EXPECT_GT(drawn, 10 * 2000) << "the fleet is in view";
+}
+
+}  // namespace
 
 TEST_F(FleetScene, KeyWaitingLoadsEverythingThenClearsWithoutPresenting)
 {
