@@ -1,4 +1,4 @@
-// test_blob.cpp -- the blob scene's polar effects, its frames order by order, wire frame and key.
+// test_blob.cpp -- the blob scene's polar effects, its frames order by order and its wire frame.
 #include "fake_music.h"
 #include "reference_render.h"
 
@@ -182,21 +182,3 @@ TEST_F(BlobTest, TheBlobTumblesBacksOffSnapsAndTurnsToWireFrameByRow)
     EXPECT_GT(drawn, 21 * 500) << "the blob is in view";
 }
 
-TEST_F(BlobTest, AKeyEndsTheSceneBeforeItsNextFrame)
-{
-    hide_blob();
-    headless_push_key(' ');
-    fake_music_at(8, 0);
-    blob_scene();
-    EXPECT_EQ(fake_music_frames(), 0);
-    EXPECT_TRUE(std::equal(warp_texture, warp_texture + 65536, cut_as_read(weird).begin()));  // set-up ran
-    EXPECT_TRUE(same_frame(background_picture, back));
-
-    headless_clear_keys();
-    fake_music_script([](long frames, long) {
-        if (frames == 2) headless_push_key(' ');  // during the third frame
-        return 9u;
-    });
-    blob_scene();
-    EXPECT_EQ(fake_music_frames(), 3);
-}

@@ -1,6 +1,6 @@
 // test_fleet.cpp -- the fleet scene: polar table, stars, the first frames as described
 // (the forge's ships, shuttle and the flare square placed, turning and swaying over
-// tunnel and stars), sway, recycling, motion, white frames, feedback, key.
+// tunnel and stars), sway, recycling, motion, white frames, feedback.
 #include "fake_music.h"
 #include "reference_render.h"
 
@@ -145,18 +145,6 @@ TEST_F(FleetScene, FirstFramesShowTheShipsShuttleAndFlareAsPlacedTurningAndSwayi
 }
 
 }  // namespace
-
-TEST_F(FleetScene, KeyWaitingLoadsEverythingThenClearsWithoutPresenting)
-{
-    const TestPicture ships = random_picture(5);
-    write_test_picture("qd\\gfx\\textures\\metroid2.pcx", ships);
-    headless_push_key(' ');
-    fake_music_at(0, 0);
-    fleet_scene();
-    headless_clear_keys();
-    EXPECT_TRUE(fake_music_frames() == 0 && fake_music_queries() == 0 && all_pixels(screen, 0));
-    EXPECT_EQ(fleet_object.meshes[4].texture[256 * 77 + 131], ships[65 * 320 + 77]);  // transposed
-}
 
 TEST_F(FleetScene, SwayTurnsAtTwentyRepeatsEvery41FramesAndRecyclesShips)
 {

@@ -1,6 +1,6 @@
 // test_lump.cpp -- the lump scene's 60 frames as described (the forge's planet and six
 // ships placed, spinning and bursting out, the shifted stars, the smear, the fire,
-// the planet gone from row 30), and the key.
+// the planet gone from row 30).
 #include "fake_music.h"
 #include "reference_render.h"
 
@@ -100,21 +100,3 @@ TEST_F(LumpTest, SixtyFramesOfTheSpinningPlanetBurstingIntoShipsOverShiftedStars
     EXPECT_EQ(lump_object.mesh_count, 7);
 }
 
-TEST_F(LumpTest, AKeyAfterSetUpReturnsWithoutDrawingOrClearingTheFrame)
-{
-    const int scroll = polar_add_scroll;
-    headless_push_key(' ');
-    fake_music_at(1, 10);
-    lump_scene();
-    EXPECT_TRUE(fake_music_frames() == 0 && polar_add_scroll == scroll && lump_object.mesh_count == 7);
-    EXPECT_TRUE(same_frame(screen, planet));  // the last picture read as texture scratch
-    EXPECT_TRUE(same_frame(background_picture, stars));
-
-    headless_clear_keys();
-    fake_music_script([](long frames, long) {
-        if (frames == 4) headless_push_key(' ');  // during the fifth frame
-        return 1u | 10u << 16;
-    });
-    lump_scene();
-    EXPECT_EQ(fake_music_frames(), 5);
-}
