@@ -195,7 +195,8 @@ inline std::string first_difference(const std::vector<FrameGroup>& expected, con
     }
     const long golden_end = expected.empty() ? from_frame : expected.back().last() + 1;
     if (end > golden_end)
-        return "the run goes on past the golden frames: " + describe_frames(frames, std::max(golden_end, begin), end - 1);
+        return "the run goes on past the golden frames: " +
+               describe_frames(frames, std::max(golden_end, begin), end - 1);
     return "";
 }
 

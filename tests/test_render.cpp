@@ -343,9 +343,9 @@ void plain_render(Object3D& object)
         for (int j = 0; j < mesh.face_count; ++j) {
             Face& f = mesh.faces[j];
             const Vertex &a = view[m][f.a], &b = view[m][f.b], &c = view[m][f.c];
-            const std::int64_t ax = int(a.x), ay = int(a.y), bx = int(b.x), by = int(b.y), cx2 = int(c.x), cy2 = int(c.y);
-            f.visible = a.z >= 20.0f && b.z >= 20.0f && c.z >= 20.0f &&
-                        (mesh.two_sided || (ay - cy2) * (bx - ax) - (ax - cx2) * (by - ay) >= -1);
+            const std::int64_t ax = int(a.x), ay = int(a.y), bx = int(b.x), by = int(b.y);
+            const std::int64_t k = (ay - int(c.y)) * (bx - ax) - (ax - int(c.x)) * (by - ay);
+            f.visible = a.z >= 20.0f && b.z >= 20.0f && c.z >= 20.0f && (mesh.two_sided || k >= -1);
         }
     }
     for (int m = 0; m < object.mesh_count; ++m) {
@@ -357,11 +357,12 @@ void plain_render(Object3D& object)
             const int uv[5][6] = {{f.u_a, f.v_a, f.u_b, f.v_b, f.u_c, f.v_c}, {0, 0, 255, 0, 0, 255}};
             ScreenCorner k[3];
             for (int i = 0; i < 3; ++i) {
-                const int map_u = int(128.0 - 128.0 * double(v[i]->nx)) & 255, map_v = int(128.0 - 128.0 * double(v[i]->ny)) & 255;
+                const Vertex& p = *v[i];
                 const int* stored = uv[mesh.mode == mode_stretched ? 1 : 0];
-                k[i] = {int(double(v[i]->x) * 256 / double(v[i]->z) + 165), int(double(v[i]->y) * 256 / double(v[i]->z) + 100),
-                        mesh.mode == mode_env_mapped ? map_u : stored[2 * i], mesh.mode == mode_env_mapped ? map_v : stored[2 * i + 1],
-                        v[i]->z};
+                const bool mapped = mesh.mode == mode_env_mapped;
+                k[i] = {int(double(p.x) * 256 / double(p.z) + 165), int(double(p.y) * 256 / double(p.z) + 100),
+                        mapped ? int(128.0 - 128.0 * double(p.nx)) & 255 : stored[2 * i],
+                        mapped ? int(128.0 - 128.0 * double(p.ny)) & 255 : stored[2 * i + 1], p.z};
             }
             const std::uint8_t mode = mesh.mode;
             if (mode == mode_textured || mode == mode_env_mapped || mode == mode_stretched)
@@ -408,7 +409,8 @@ TEST_F(Render, RandomObjectsMatchThePlainReadingOfEveryRule)
             for (int i = 0; i < 12; ++i) {
                 const float nx = uniform(-1, 1), ny = uniform(-1, 1), nz = uniform(-1, 1);
                 const float n = std::sqrt(nx * nx + ny * ny + nz * nz) + 1e-3f;
-                mesh.vertices[i] = at(uniform(-150, 150), uniform(-150, 150), uniform(-150, 150), nx / n, ny / n, nz / n);
+                const float x = uniform(-150, 150), y = uniform(-150, 150), z = uniform(-150, 150);
+                mesh.vertices[i] = at(x, y, z, nx / n, ny / n, nz / n);
             }
             for (int j = 0; j < 40; ++j) {
                 Face& f = mesh.faces[j];

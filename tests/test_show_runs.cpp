@@ -288,7 +288,8 @@ void count_frame(const MusicStatus& s, bool presented)
     if (show.frames == 0 || !golden::same_place(now, show.group)) show.group = now, show.group_start = show.frames;
     if (presented) music_frame_presented();
     ++show.frames;
-    if (show.frames == show.group_start + 2) fork_with_key("key at frame " + std::to_string(show.frames) + " in " + show.scene);
+    if (show.frames == show.group_start + 2)
+        fork_with_key("key at frame " + std::to_string(show.frames) + " in " + show.scene);
     if (show.scene == "end_screens" && show.frames == show.end_screens_start + end_screen_frames && !show.in_fork) {
         show.ending = true;
         headless_push_key(key_space);
@@ -315,12 +316,14 @@ void on_trace(const char* name)
     // The shared pictures are loaded before the intro loop, and again after it (the
     // intro title replaces the overlay): spoilt during the last intro call, they are whole again.
     const auto shared_pictures = [] {
-        return equals_picture(backdrop1, "qd\\gfx\\bak\\stbk1.pcx") && equals_picture(backdrop2, "qd\\gfx\\bak\\stbk2a.pcx") &&
+        return equals_picture(backdrop1, "qd\\gfx\\bak\\stbk1.pcx") &&
+               equals_picture(backdrop2, "qd\\gfx\\bak\\stbk2a.pcx") &&
                equals_picture(overlay_picture, "qd\\gfx\\misc\\dtext.pcx");
     };
     if (text == "intro_loop") r.pictures_before_intro = shared_pictures();
     if (text == "intro_title_scene" && s.order == 9)
-        for (std::uint32_t* picture : {backdrop1, backdrop2, overlay_picture}) std::fill_n(picture, frame_pixels, 0x123456u);
+        for (std::uint32_t* picture : {backdrop1, backdrop2, overlay_picture})
+            std::fill_n(picture, frame_pixels, 0x123456u);
     if (text == "first_flyby_scene") r.pictures_after_intro = shared_pictures();
     if (text != "open_display")  // the mode menu would read the key
         fork_with_key("key at frame " + std::to_string(show.frames) + " as " + text + " starts");
@@ -354,7 +357,8 @@ void on_frame(const std::uint32_t* pixels, int width, int height, const char* ti
             r.fade_wrong_pixels += frame[i] != expected;
         }
     }
-    if (show.scene == "scroller" && r.scrolls < int(std::size(r.scroll_frames))) r.scroll_frames[r.scrolls++] = pixels_hash(frame);
+    if (show.scene == "scroller" && r.scrolls < int(std::size(r.scroll_frames)))
+        r.scroll_frames[r.scrolls++] = pixels_hash(frame);
     std::copy(pixels, pixels + width * height, show.surface.begin());
     count_frame(music_status(), true);
 }
@@ -376,7 +380,8 @@ void on_frame(const std::uint32_t* pixels, int width, int height, const char* ti
     show.record->console_open = headless_state().open ? 1 : 0;
     show.record->music_loaded = music_status().loaded ? 1 : 0;
     if (show.forking) {
-        const bool done = show.record->steps > 0 && std::strcmp(show.record->step[show.record->steps - 1].name, "shutdown") == 0;
+        const ShowRecord& r = *show.record;
+        const bool done = r.steps > 0 && std::strcmp(r.step[r.steps - 1].name, "shutdown") == 0;
         std::string text = show.in_fork ? "# key " + std::to_string(show.key_frame) + " shutdown " +
                                               std::to_string(done && result == 0) + "\n"
                                         : show.index;
@@ -470,8 +475,8 @@ void check_entry(const InProcessRun& run, int build)
     // priority raise: after the sine table, before it in the earlier build. Song 2 from order 0. At the end
     // the console closes, the sound is freed and the frame surface unlocked, in that order.
     const std::string init = vox ? "BASS_Init -2 22050" : "BASS_Init -1 44100";
-    EXPECT_EQ(run.journal(), "console_close menu, " + init + ", BASS_MusicPlayEx 1, raise_priority, BASS_Free, " + init +
-                                 ", BASS_MusicPlayEx 0, console_close main, BASS_Free, surface_unlock frame");
+    EXPECT_EQ(run.journal(), "console_close menu, " + init + ", BASS_MusicPlayEx 1, raise_priority, BASS_Free, " +
+                                 init + ", BASS_MusicPlayEx 0, console_close main, BASS_Free, surface_unlock frame");
     const Call* raise = std::find_if(run.call, run.call + run.calls,
                                      [](const Call& c) { return std::strcmp(c.what, "raise_priority") == 0; });
     const Step *intro = run.find("intro_loop"), *song_2 = run.find("fleet_scene");
@@ -647,8 +652,8 @@ TEST(GoldenFiles, TheFirstDifferenceIsNamedWithItsFramesSceneAndOrder)
 
     golden::GoldenFile file;
     std::string error;
-    ASSERT_TRUE(golden::parse_golden(golden::golden_text("velmora", {{"show", {"--key-after x:1", groups}}}), file, error))
-        << error;
+    const std::string text = golden::golden_text("velmora", {{"show", {"--key-after x:1", groups}}});
+    ASSERT_TRUE(golden::parse_golden(text, file, error)) << error;
     EXPECT_EQ(file["show"].arguments, "--key-after x:1");
     EXPECT_EQ(golden::first_difference(file["show"].groups, frames), "");
 
@@ -672,7 +677,8 @@ TEST(GoldenFiles, TheFirstDifferenceIsNamedWithItsFramesSceneAndOrder)
     // A keyed run's frames begin at its key; with no golden frames after the key, any frame is a difference.
     const golden::FrameLog tail(frames.begin() + 45, frames.end());
     EXPECT_EQ(golden::first_difference(golden::group_frames(tail, 45), tail, 45), "");
-    EXPECT_EQ(golden::first_difference({}, tail, 45).rfind("the run goes on past the golden frames: frames 45-64", 0), 0u);
+    EXPECT_EQ(golden::first_difference({}, tail, 45).rfind("the run goes on past the golden frames: frames 45-64", 0),
+              0u);
     EXPECT_EQ(golden::first_difference({}, {}, 45), "");
     EXPECT_FALSE(golden::parse_golden("run a: b\n0 16 1 1 intro 0123456789abcdef\n", file, error)) << "a block missing";
 }

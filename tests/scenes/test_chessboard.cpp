@@ -91,7 +91,8 @@ TEST_F(ChessboardTest, FramesShowTheFloorAndFlaresAndTheCameraMovesByRow)
         // The balls tumble 3 degrees a frame about every axis, the centre piece 3 about x and back 1 and 2
         // about z and y, both environment-mapped, seen from 1000 up, tilted 20 degrees, 40 further or nearer a frame.
         Object3D& floor = described_object();
-        describe_mesh(floor.meshes[0], "qd\\3d\\bollar.asc", 0, 0, 0, mode_env_mapped, &sten, a % 360, a % 360, a % 360);
+        describe_mesh(floor.meshes[0], "qd\\3d\\bollar.asc", 0, 0, 0, mode_env_mapped, &sten, a % 360, a % 360,
+                      a % 360);
         describe_mesh(floor.meshes[1], "qd\\3d\\cia.asc", 0, 0, 0, mode_env_mapped, &minenv3, a % 360,
                       359 * (i + 1) % 360, 358 * (i + 1) % 360);
         camera_z += i < 3 ? -40 : 40;

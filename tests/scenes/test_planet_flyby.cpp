@@ -47,8 +47,8 @@ protected:
                       0, 0, (360 - 2 * n % 360) % 360);
         describe_mesh(flyby.meshes[1], "qd\\3d\\shuttle.asc", float(steps[1] * n), 0, 1200.0f + steps[2] * n,
                       mode_textured, &shuttle, 0, 270, 90);
-        place_viewpoint(flyby, mesh_count, viewpoint.camera_x + steps[3] * n, 0, viewpoint.camera_z + steps[4] * n, 0, 0,
-                        steps[5] * n % 360);
+        place_viewpoint(flyby, mesh_count, viewpoint.camera_x + steps[3] * n, 0, viewpoint.camera_z + steps[4] * n,
+                        0, 0, steps[5] * n % 360);
         drawn += draw_reference(frame, flyby);
         return frame;
     }
@@ -82,7 +82,8 @@ TEST_F(FlybyTest, FirstFlightMovesOverSlidingStarsUntilRow57ThenFadesWhileOrder9
     TestPicture expected = shuttle_picture;  // the first frame lies over the set-up's last picture
     const int first_steps[6] = {-10, 0, 0, 0, 10, 0};  // the planet drifts left, the viewpoint closes in
     for (long k = 0; k < flight + fade; ++k) {
-        const TestPicture shown = k < flight ? with_meshes(expected, 1, k + 1, first_steps, at(-1200, -2000)) : expected;
+        const TestPicture shown =
+            k < flight ? with_meshes(expected, 1, k + 1, first_steps, at(-1200, -2000)) : expected;
         ASSERT_TRUE(same_frame(presented_frame(k), shown)) << "frame " << k;
         if (k < flight)  // the next frame's background, then the fade from it
             for (long j = 0, t = 63990 + k; j < 64000; ++j)
