@@ -37,12 +37,15 @@ if(VELMORA_FUZZER_WORKS)
       COMMENT "Building the ${reader} fuzzer with clang"
       VERBATIM)
     list(APPEND FUZZERS ${fuzzer})
-    # New inputs go to the first folder, below build/fuzz; the forge's files only seed it.
-    file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz/${reader})
-    set(FUZZ_ARGS_${reader} -max_len=${FUZZ_MAX_LEN_${reader}} -timeout=20 -rss_limit_mb=2048
-        -artifact_prefix=${CMAKE_BINARY_DIR}/fuzz/${reader}- ${CMAKE_BINARY_DIR}/fuzz/${reader}
+    # New inputs go to the first folder, below build/fuzz (one for the suite's short runs, one for
+    # `make fuzz`); the forge's files only seed them.
+    file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz/${reader} ${CMAKE_BINARY_DIR}/fuzz/${reader}-suite)
+    set(FUZZ_OPTIONS_${reader} -max_len=${FUZZ_MAX_LEN_${reader}} -timeout=20 -rss_limit_mb=2048
+        -artifact_prefix=${CMAKE_BINARY_DIR}/fuzz/${reader}-)
+    set(FUZZ_ARGS_${reader} ${FUZZ_OPTIONS_${reader}} ${CMAKE_BINARY_DIR}/fuzz/${reader}
         ${CMAKE_BINARY_DIR}/qd/${FUZZ_SEEDS_${reader}})
-    add_test(NAME fuzz_${reader} COMMAND ${fuzzer} -max_total_time=6 ${FUZZ_ARGS_${reader}})
+    add_test(NAME fuzz_${reader} COMMAND ${fuzzer} -max_total_time=6 ${FUZZ_OPTIONS_${reader}}
+             ${CMAKE_BINARY_DIR}/fuzz/${reader}-suite ${CMAKE_BINARY_DIR}/qd/${FUZZ_SEEDS_${reader}})
     set_tests_properties(fuzz_${reader} PROPERTIES TIMEOUT 300)
   endforeach()
   add_custom_target(fuzzers ALL DEPENDS ${FUZZERS})
