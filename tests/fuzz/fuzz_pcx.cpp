@@ -5,8 +5,6 @@
 
 #include "assets/assets.h"
 
-#include <algorithm>
-
 namespace {
 
 constexpr std::uint32_t untouched = 0xA5C3E1F7u;
@@ -14,7 +12,7 @@ std::uint32_t pixels[picture_pixels + 1];
 
 VELMORA_FUZZ_CHECK void fill_untouched()
 {
-    std::fill(std::begin(pixels), std::end(pixels), untouched);
+    for (std::uint32_t& p : pixels) p = untouched;
 }
 
 VELMORA_FUZZ_CHECK void check(int result, std::size_t size)
