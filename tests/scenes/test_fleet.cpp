@@ -9,6 +9,7 @@
 #include "shell/shell.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <fstream>
 
 namespace {
@@ -81,7 +82,7 @@ std::uint32_t fleet_polar_entry(int n)
     return (int(std::sqrt(double(x * x + y * y))) & 255) | (int(std::atan2(double(y), double(x)) * 40.8) & 255) << 8;
 }
 
-TEST_F(FleetScene, FirstFramesShowTheShipsShuttleAndFlareAsPlacedTurningAndSwaying)
+TEST_F(FleetScene, FirstFramesShowTheShipsShuttleAndFlareAsPlacedTurningSwayingAndBlurredOnTheBeat)
 {
     const TestPicture ship = random_picture(51), shuttle = random_picture(52), flare = random_picture(53, 90),
                       tunnel = random_picture(54);
@@ -94,10 +95,13 @@ TEST_F(FleetScene, FirstFramesShowTheShipsShuttleAndFlareAsPlacedTurningAndSwayi
     std::vector<std::vector<Star>> stars_before;  // the star field as each frame begins
     fake_music_script([&](long presented, long) {
         if (long(stars_before.size()) == presented) stars_before.emplace_back(stars, stars + star_count);
-        return presented < 10 ? 0u : 2u;
+        return presented < 6 ? 0u : presented < 10 ? 7u << 16 : 2u;  // rows 0, then 7: the beat blur
     });
     const std::uint32_t offset = tunnel_offset_1;
+    std::srand(5);
     fleet_scene();
+    std::srand(5);
+    for (int call = 0; call < 3 * star_count; ++call) std::rand();  // the star field's
     ASSERT_EQ(fake_music_frames(), 10);
 
     // Slots 0 to 6: three ships spinning 2 degrees a frame and four small ones, all flying forward; the
@@ -138,6 +142,7 @@ TEST_F(FleetScene, FirstFramesShowTheShipsShuttleAndFlareAsPlacedTurningAndSwayi
                 if (arm < 64000) expected[arm] = 0x57575757u;
         }
         drawn += draw_reference(expected, fleet);
+        if (f >= 6) smear(expected.data(), 5 + std::rand() % 4);
         if (f == 5) std::fill(expected.begin(), expected.end(), 0xFFFFFFFFu);  // the sixth frame is white
         ASSERT_TRUE(same_frame(presented_frame(f), as_shown(expected))) << "frame " << f;
     }
