@@ -39,8 +39,9 @@ protected:
         open_test_display();
         for (auto& d : depth_buffer) d = 4000;
     }
-    // Rows 3 (frames 0..9), 10 (frames 10..29), 31 (from frame 30).
-    static int row_of(long frame) { return frame < 10 ? 3 : frame < 30 ? 10 : 31; }
+    // One row a frame, as at the song's speed 1: the smear to row 5, the burst and fire from row 6,
+    // the planet gone from row 30.
+    static int row_of(long frame) { return int(frame); }
     static void run_scripted()
     {
         fake_music_script([](long frames, long) { return 1u | std::uint32_t(row_of(frames)) << 16; });
@@ -93,7 +94,7 @@ TEST_F(LumpTest, SixtyFramesOfTheSpinningPlanetBurstingIntoShipsOverShiftedStars
         ASSERT_TRUE(same_frame(presented_frame(f), expected)) << "frame " << f;
     }
     EXPECT_GT(drawn, 60 * 500) << "the planet and the ships are in view";
-    EXPECT_EQ(polar_add_scroll, (scroll + 0xFB01 * 50) & 0xFFFF);  // the blob scene continues from here
+    EXPECT_EQ(polar_add_scroll, (scroll + 0xFB01 * 54) & 0xFFFF);  // the blob scene continues from here
 
     fake_music_at(1, 29);  // never past row 29: the planet stays
     lump_scene();
