@@ -64,8 +64,8 @@ protected:
 
 TEST_F(ChessboardTest, FramesShowTheFloorAndFlaresAndTheCameraMovesByRow)
 {
-    // Rows < 32 for three frames (camera away), then rows >= 32 for two (back).
-    fake_music_script([](long f, long) { return f < 3 ? 14u | 10u << 16 : f < 5 ? 15u | 40u << 16 : 16u; });
+    // Row 31 for three frames (camera away), then row 32 for two (back).
+    fake_music_script([](long f, long) { return f < 3 ? 14u | 31u << 16 : f < 5 ? 15u | 32u << 16 : 16u; });
     keep_presented_frames(true);
     const std::uint32_t scroll = floor_scroll;
     std::fill(std::begin(depth_buffer), std::end(depth_buffer), 30000);
