@@ -4,7 +4,7 @@
 # for a few seconds; `make fuzz` runs them long. Skipped where clang cannot build
 # a fuzzer (scripts/install-deps --test installs it).
 find_program(VELMORA_CLANGXX NAMES clang++ clang++-14)
-if(VELMORA_CLANGXX AND NOT DEFINED VELMORA_FUZZER_WORKS)
+if(VELMORA_CLANGXX AND NOT VELMORA_FUZZER_WORKS)
   set(probe ${CMAKE_BINARY_DIR}/fuzz_probe.cpp)
   file(WRITE ${probe} "#include <cstddef>\n#include <cstdint>\n"
        "extern \"C\" int LLVMFuzzerTestOneInput(const std::uint8_t*, std::size_t) { return 0; }\n")
