@@ -1,5 +1,7 @@
 # Velmora: `make run` installs what is missing, builds, forges the data and
 # starts the show; `make test` does the same set-up and runs every test.
+# `make golden` rewrites the golden frame files (tests/golden) from the current
+# show; `make fuzz` runs the readers' fuzzers long (FUZZ_RUNS executions each).
 BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 PREFIX ?= /usr/local
@@ -8,7 +10,9 @@ PREFIX ?= /usr/local
 VIDEO ?= $(BUILD)/velmora.mp4
 VIDEO_END_FRAMES ?= 1200
 
-.PHONY: all deps test-deps configure build run test clean install package video web serve-web
+FUZZ_RUNS ?= 10000000
+
+.PHONY: all deps test-deps configure build run test golden fuzz clean install package video web serve-web
 
 all: build
 
@@ -63,6 +67,15 @@ web: deps
 serve-web:
 	@[ -f build-web/index.html ] || $(MAKE) web
 	python3 -m http.server 8080 --bind 127.0.0.1 --directory build-web
+
+golden: test-deps
+	$(MAKE) build
+	cd $(BUILD) && VELMORA_WRITE_GOLDEN=1 ctest --output-on-failure -j $(JOBS) -R '^ShowRuns[.]'
+
+fuzz: test-deps
+	$(MAKE) build
+	cmake -DFUZZ_RUNS=$(FUZZ_RUNS) $(BUILD) > /dev/null
+	cmake --build $(BUILD) --target fuzz
 
 clean:
 	rm -rf $(BUILD) build-web

@@ -160,19 +160,7 @@ TEST(LoadAsc, MissingTruncatedOversizedOrGarbageFilesAndBadIndicesEndInASoundMes
     }
     // Ends inside the vertex list: the vertices read so far, no faces.
     const Mesh& part = load("part", full.substr(0, full.find("Vertex 2:")));
-    EXPECT_TRUE(part.vertex_count == 2 && part.face_count == 0);
-
-    std::mt19937 random(7);
-    const char* words[] = {"Vertices:", "Faces:", "X:", "Y:", "Z:", "A:", "B:3", "C:-9", "1e40", "-0", "nan",
-                           "12", "\n", " ", "\t", "\xFF", "A:1800", "inf", "7.5e-3"};
-    for (int trial = 0; trial < 300; ++trial) {
-        std::string garbage;
-        for (int i = 0, length = static_cast<int>(random() % 400); i < length; ++i) {
-            if (random() % 5 == 0) garbage += static_cast<char>(random() % 256);
-            garbage += std::string(words[random() % std::size(words)]) + ' ';
-        }
-        expect_sound(load("garbage", garbage));
-    }
+    EXPECT_TRUE(part.vertex_count == 2 && part.face_count == 0);  // wilder input: tests/fuzz/fuzz_asc.cpp
 }
 
 }  // namespace

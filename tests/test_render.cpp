@@ -84,6 +84,24 @@ TEST_F(Render, RotationTurnsTheAxesInOrderXYZAndWrapsAngles)
     expect_near(at(n.nx, n.ny, n.nz), 0, 1, 0);
 
     const auto same = [](const Vertex& p, const Vertex& q) { return std::memcmp(&p, &q, sizeof p) == 0; };
+    // Bit for bit the three plane rotations with every intermediate a float, position and normal alike.
+    std::mt19937 random(5);
+    std::uniform_real_distribution<float> coordinate(-500.0f, 500.0f);
+    for (int i = 0; i < 3000; ++i) {
+        const int ax = int(random() % 361), az = int(random() % 361), ay = int(random() % 361);
+        const SinCos r1 = sincos_table[ax], r2 = sincos_table[az], r3 = sincos_table[ay];
+        float p[6];
+        for (float& c : p) c = coordinate(random);
+        Vertex expected{};
+        for (int k = 0; k < 2; ++k) {
+            const float x = p[3 * k], y = p[3 * k + 1], z = p[3 * k + 2];
+            const float y1 = y * r1.cos - z * r1.sin, z1 = z * r1.cos + y * r1.sin;
+            const float x1 = z1 * r3.sin + x * r3.cos, z2 = z1 * r3.cos - x * r3.sin;
+            const float turned[3] = {x1 * r2.cos - y1 * r2.sin, y1 * r2.cos + x1 * r2.sin, z2};
+            std::copy(turned, turned + 3, k == 0 ? &expected.x : &expected.nx);
+        }
+        ASSERT_TRUE(same(rotate_point(at(p[0], p[1], p[2], p[3], p[4], p[5]), ax, az, ay), expected)) << i;
+    }
     const Vertex v = at(1.5f, -2.25f, 7.0f, 0.6f, 0.8f, 0.0f), r = rotate_point(v, 17, 123, 301);
     EXPECT_TRUE(same(rotate_point(v, 0, 0, 0), v));
     for (const int t : {360, -360, 1800, -2520}) EXPECT_TRUE(same(rotate_point(v, 17 + t, 123 + t, 301 + t), r)) << t;
@@ -230,6 +248,195 @@ std::vector<std::pair<int, int>> reference_line(int x0, int y0, int x1, int y1)
     return points;
 }
 
+// ---- the rules read plainly: rotation, view transform, the two tests, projection and the fillers ----
+
+Vertex plain_rotation(const Vertex& in, int ax, int az, int ay)
+{
+    const SinCos r1 = sincos_table[ax], r2 = sincos_table[az], r3 = sincos_table[ay];
+    Vertex out{};
+    for (int k = 0; k < 2; ++k) {  // position, then normal: every intermediate a float
+        const float x = k ? in.nx : in.x, y = k ? in.ny : in.y, z = k ? in.nz : in.z;
+        const float y1 = y * r1.cos - z * r1.sin, z1 = z * r1.cos + y * r1.sin;
+        const float x1 = z1 * r3.sin + x * r3.cos, z2 = z1 * r3.cos - x * r3.sin;
+        (k ? out.nx : out.x) = x1 * r2.cos - y1 * r2.sin, (k ? out.ny : out.y) = y1 * r2.cos + x1 * r2.sin;
+        (k ? out.nz : out.z) = z2;
+    }
+    return out;
+}
+
+enum class Fill { opaque, additive, half, flat };
+
+void plain_span(Fill fill, int y, SpanEnd l, SpanEnd r, const std::uint32_t* texture)
+{
+    if (y < 0 || y >= 200 || (l.x > 320 && r.x > 320) || (l.x < 0 && r.x < 0) || l.x == r.x) return;
+    if (r.x < l.x) std::swap(l, r);
+    const int w = r.x - l.x, extra = fill == Fill::opaque ? 1 : 0;
+    const float n = float(w + extra), du = (r.u - l.u) / n, dz = (r.z - l.z) / n;
+    const int dv = int((r.v - l.v) / n * 65536.0f), u0 = int(l.u), v0 = int(l.v);
+    for (int i = 0; i <= w + extra; ++i) {
+        const int x = l.x - extra + i;
+        if (x < 0 || x > 318) continue;
+        const int z = int(l.z + float(i) * dz), row = int(float(u0) + float(i) * du);
+        const int column = v0 + int(std::int64_t(i + 1) * dv >> 16);
+        const std::uint32_t t = texture[(row * 256 + column) & 0xFFFF];
+        std::uint32_t& p = frame[y * 320 + x];
+        std::int16_t& d = depth_buffer[y * 320 + x];
+        const bool full_depth = show_variant == Variant::vox_build;
+        if (fill == Fill::opaque && (full_depth ? z : std::int16_t(z)) > 0 && (full_depth ? z : std::int16_t(z)) < d)
+            d = std::int16_t(z), p = t;
+        if (fill != Fill::opaque && z > 0 && z < d)
+            p = fill == Fill::additive ? blend_add(p, t) : ((t >> 1) & 0x7F7F7F7Fu) + ((p >> 1) & 0x7F7F7F7Fu);
+    }
+}
+
+void plain_flat_row(int y, int a, int b, std::uint32_t colour)
+{
+    if (y < 0 || y > 199) return;
+    for (int x = std::max(0, std::min(a, b)); x <= std::min(319, std::max(a, b)); ++x)
+        frame[y * 320 + x] = (frame[y * 320 + x] & 0xFF000000u) | colour;
+}
+
+void plain_triangle(Fill fill, ScreenCorner a, ScreenCorner b, ScreenCorner c, const std::uint32_t* texture,
+                    std::uint32_t colour = 0)
+{
+    const auto order = [](ScreenCorner& p, ScreenCorner& q) {
+        if (p.y > q.y) std::swap(p, q);
+    };
+    order(a, b), order(b, c), order(a, c), order(a, b);
+    const auto steps = [](const ScreenCorner& p, const ScreenCorner& q) {
+        const float rows = float(q.y - p.y);
+        return q.y == p.y ? SpanEnd{0, 0, 0, 0} : SpanEnd{0, float(q.u - p.u) / rows, float(q.v - p.v) / rows,
+                                                        float(int((q.z - p.z) / rows))};
+    };
+    const auto x_step = [](const ScreenCorner& p, const ScreenCorner& q) {
+        return q.y == p.y ? 0.0f : float(q.x - p.x) / float(q.y - p.y);
+    };
+    const SpanEnd ab = steps(a, b), bc = steps(b, c), ac = steps(a, c);
+    const float ab_x = x_step(a, b), bc_x = x_step(b, c), ac_x = x_step(a, c);
+    float s[4] = {float(a.x), float(a.u), float(a.v), a.z}, l[4] = {s[0], s[1], s[2], s[3]};
+    const auto walk = [&](int from, int to, const SpanEnd& short_step, float short_x) {
+        for (int y = from; y < to; ++y) {
+            if (fill == Fill::flat)
+                plain_flat_row(y, int(s[0]), int(l[0]), colour);
+            else
+                plain_span(fill, y, {int(s[0]), s[1], s[2], s[3]}, {int(l[0]), l[1], l[2], l[3]}, texture);
+            s[0] += short_x, s[1] += short_step.u, s[2] += short_step.v, s[3] += short_step.z;
+            l[0] += ac_x, l[1] += ac.u, l[2] += ac.v, l[3] += ac.z;
+        }
+    };
+    walk(a.y, b.y + (fill == Fill::opaque || fill == Fill::flat ? 1 : 0), ab, ab_x);
+    s[0] = float(b.x), s[1] = float(b.u), s[2] = float(b.v), s[3] = b.z;
+    walk(b.y, c.y, bc, bc_x);
+}
+
+void plain_render(Object3D& object)
+{
+    static Vertex view[max_meshes][max_vertices];
+    const float cx = float(object.camera_x), cy = float(object.camera_y), cz = float(object.camera_z);
+    for (int m = 0; m < object.mesh_count; ++m) {
+        Mesh& mesh = object.meshes[m];
+        for (int i = 0; i < mesh.vertex_count; ++i) {
+            Vertex v = plain_rotation(mesh.vertices[i], mesh.angle_x, mesh.angle_z, mesh.angle_y);
+            v.x = v.x + mesh.offset_x - cx, v.y = v.y + mesh.offset_y - cy, v.z = v.z + mesh.offset_z - cz;
+            view[m][i] = plain_rotation(v, object.camera_angle_x, object.camera_angle_z, object.camera_angle_y);
+        }
+        for (int j = 0; j < mesh.face_count; ++j) {
+            Face& f = mesh.faces[j];
+            const Vertex &a = view[m][f.a], &b = view[m][f.b], &c = view[m][f.c];
+            const std::int64_t ax = int(a.x), ay = int(a.y), bx = int(b.x), by = int(b.y);
+            const std::int64_t k = (ay - int(c.y)) * (bx - ax) - (ax - int(c.x)) * (by - ay);
+            f.visible = a.z >= 20.0f && b.z >= 20.0f && c.z >= 20.0f && (mesh.two_sided || k >= -1);
+        }
+    }
+    for (int m = 0; m < object.mesh_count; ++m) {
+        const Mesh& mesh = object.meshes[m];
+        for (int j = 0; j < mesh.face_count; ++j) {
+            const Face& f = mesh.faces[j];
+            if (!f.visible) continue;
+            const Vertex* v[3] = {&view[m][f.a], &view[m][f.b], &view[m][f.c]};
+            const int uv[5][6] = {{f.u_a, f.v_a, f.u_b, f.v_b, f.u_c, f.v_c}, {0, 0, 255, 0, 0, 255}};
+            ScreenCorner k[3];
+            for (int i = 0; i < 3; ++i) {
+                const Vertex& p = *v[i];
+                const int* stored = uv[mesh.mode == mode_stretched ? 1 : 0];
+                const bool mapped = mesh.mode == mode_env_mapped;
+                k[i] = {int(double(p.x) * 256 / double(p.z) + 165), int(double(p.y) * 256 / double(p.z) + 100),
+                        mapped ? int(128.0 - 128.0 * double(p.nx)) & 255 : stored[2 * i],
+                        mapped ? int(128.0 - 128.0 * double(p.ny)) & 255 : stored[2 * i + 1], p.z};
+            }
+            const std::uint8_t mode = mesh.mode;
+            if (mode == mode_textured || mode == mode_env_mapped || mode == mode_stretched)
+                plain_triangle(Fill::opaque, k[0], k[1], k[2], mesh.texture);
+            if (mode == mode_additive || mode == mode_half_blend)
+                plain_triangle(mode == mode_additive ? Fill::additive : Fill::half, k[0], k[1], k[2], mesh.texture);
+            if (mode == mode_flat) plain_triangle(Fill::flat, k[0], k[1], k[2], nullptr, 0x808080u);
+            for (const auto& [p, q] : {std::pair{0, 1}, {1, 2}, {0, 2}})
+                for (const auto& [x, y] : mode == mode_wireframe ? reference_line(k[p].x, k[p].y, k[q].x, k[q].y)
+                                                                 : std::vector<std::pair<int, int>>{})
+                    frame[y * 320 + x] = 0xFFFFFFFFu;
+        }
+    }
+}
+
+// Random objects in every draw mode, through render_object and through the plain reading
+// of the rules: the same frame and depth buffer, pixel for pixel, in both builds.
+TEST_F(Render, RandomObjectsMatchThePlainReadingOfEveryRule)
+{
+    static Object3D plain;
+    std::mt19937 random(2025);
+    const auto uniform = [&](float lo, float hi) { return std::uniform_real_distribution<float>(lo, hi)(random); };
+    std::vector<std::uint32_t> texture(65536), start(frame_pixels);
+    for (auto& t : texture) t = random() & 0x00FFFFFFu;
+    const std::uint8_t modes[] = {mode_flat, mode_textured, mode_env_mapped, mode_additive, mode_half_blend,
+                                  mode_wireframe, mode_stretched, 0};
+    long compared = 0;
+    for (int trial = 0; trial < 120; ++trial) {
+        SetUp();
+        show_variant = trial % 4 == 3 ? Variant::vox_build : Variant::final_build;
+        for (auto& p : start) p = random() & 0x00FFFFFFu;
+        std::copy(start.begin(), start.end(), frame);
+        object.mesh_count = 3;
+        object.camera_x = int(random() % 101) - 50, object.camera_y = int(random() % 101) - 50;
+        object.camera_z = int(random() % 201) - 100;
+        object.camera_angle_x = int(random() % 41 + 340) % 360, object.camera_angle_z = int(random() % 361);
+        object.camera_angle_y = int(random() % 41 + 340) % 360;
+        for (int m = 0; m < 3; ++m) {
+            Mesh& mesh = object.meshes[m];
+            mesh.vertex_count = 12, mesh.face_count = 40, mesh.texture = texture.data();
+            mesh.mode = modes[random() % 8], mesh.two_sided = random() % 2;
+            mesh.angle_x = int(random() % 361), mesh.angle_z = int(random() % 361), mesh.angle_y = int(random() % 361);
+            mesh.offset_x = uniform(-120, 120), mesh.offset_y = uniform(-80, 80), mesh.offset_z = uniform(150, 500);
+            for (int i = 0; i < 12; ++i) {
+                const float nx = uniform(-1, 1), ny = uniform(-1, 1), nz = uniform(-1, 1);
+                const float n = std::sqrt(nx * nx + ny * ny + nz * nz) + 1e-3f;
+                const float x = uniform(-150, 150), y = uniform(-150, 150), z = uniform(-150, 150);
+                mesh.vertices[i] = at(x, y, z, nx / n, ny / n, nz / n);
+            }
+            for (int j = 0; j < 40; ++j) {
+                Face& f = mesh.faces[j];
+                f = face(int(random() % 12), int(random() % 12), int(random() % 12));
+                f.u_a = std::uint8_t(random()), f.v_a = std::uint8_t(random()), f.u_b = std::uint8_t(random());
+                f.v_b = std::uint8_t(random()), f.u_c = std::uint8_t(random()), f.v_c = std::uint8_t(random());
+            }
+        }
+        plain = object;
+        render_object(object);
+        for (int m = 0; m < 3; ++m)  // the model stays as it was
+            ASSERT_EQ(std::memcmp(object.meshes[m].vertices, plain.meshes[m].vertices, 12 * sizeof(Vertex)), 0);
+        const std::vector<std::uint32_t> drawn(frame, frame + frame_pixels);
+        const std::vector<std::int16_t> depths(std::begin(depth_buffer), std::end(depth_buffer));
+        std::copy(start.begin(), start.end(), frame);
+        std::fill(std::begin(depth_buffer), std::end(depth_buffer), 4000);
+        plain_render(plain);
+        for (int i = 0; i < frame_pixels; ++i) {
+            ASSERT_EQ(drawn[i], frame[i]) << "trial " << trial << ", pixel " << i % 320 << ", " << i / 320;
+            ASSERT_EQ(depths[i], depth_buffer[i]) << "trial " << trial << ", depth " << i % 320 << ", " << i / 320;
+            compared += drawn[i] != start[i];
+        }
+    }
+    EXPECT_GT(compared, 120 * 5000) << "the objects are in view";
+}
+
 TEST_F(Render, LinesPlotTheBresenhamPointsClippedWithSignExtendedColours)
 {
     draw_line(0, 0, 3, 1, -1, -1, -1);
@@ -258,29 +465,6 @@ TEST_F(Render, LinesPlotTheBresenhamPointsClippedWithSignExtendedColours)
     draw_line(small, small, big, big, -1, -1, -1);
     draw_line(big, small, small, big, -1, -1, -1);
     draw_line(small, 3, big, 7, -1, -1, -1);
-}
-
-TEST_F(Render, ProjectionAndOffsetThenCameraThenViewAngles)
-{
-    // Zero-length wire-frame faces plot one point each: the projected vertex.
-    put_mesh(mode_wireframe, {at(0, 0, 256), at(-100, 50, 256), at(100, 0, 512)},
-             {face(0, 0, 0), face(1, 1, 1), face(2, 2, 2)});
-    render_object(object);
-    EXPECT_EQ(drawn_pixels(), 3);
-    for (auto [x, y] : {std::pair{165, 100}, {65, 150}, {215, 100}}) EXPECT_EQ(pixel(x, y), 0xFFFFFFFFu) << x;
-
-    SetUp();
-    Mesh& m = put_mesh(mode_wireframe, {at(10, 0, 0)}, {face(0, 0, 0)});
-    m.angle_z = 90;  // (10, 0, 0) -> (0, 10, 0)
-    m.offset_x = 30, m.offset_z = 500;
-    object.camera_x = 30, object.camera_z = 244;  // view (0, 10, 256) before the view rotation
-    render_object(object);
-    EXPECT_EQ(pixel(165, 110), 0xFFFFFFFFu);
-    EXPECT_EQ(object.meshes[0].vertices[0].x, 10.0f);  // model space untouched
-    m.angle_z = 0, m.vertices[0] = at(0, 0, 0);
-    object.camera_angle_y = 90;  // view (0, 0, 256) turned about Y to (256, 0, ~0): near
-    render_object(object);
-    EXPECT_EQ(object.meshes[0].faces[0].visible, 0);
 }
 
 TEST_F(Render, FacesNearerThan20BackFacingNonFiniteOrWithBadCornersAreDroppedWithoutOverflow)
@@ -343,43 +527,6 @@ TEST_F(Render, EmptyObjectsUnknownModesBadCountsAndWildMeshesAreHarmless)
         object.camera_angle_z = 720 + 45;
         render_object(object);
     }
-}
-
-TEST_F(Render, EachModeTakesItsOwnTextureCoordinatesAndOnlyTexturedOnesUseDepth)
-{
-    // The normal (1, 0, 0) turned 90 degrees about Z is (0, 1, 0): v = 0, and u = 127 as the table's
-    // cosine of 90 degrees is a little above 0. The other modes take the stored u/v (texel 0x0709 here).
-    for (const auto& [mode, texel] : {std::pair{mode_env_mapped, 127u * 256 + 0}, {mode_textured, 0x0709u},
-                                      {mode_additive, 0x0709u}, {mode_half_blend, 0x0304u}}) {
-        SetUp();
-        Mesh& m = put_mesh(mode, {at(-60, -60, 100, 1, 0, 0), at(-60, 60, 100, 1, 0, 0), at(60, -60, 100, 1, 0, 0)},
-                           one_face);
-        Face& s = m.faces[0];
-        s.u_a = s.u_b = s.u_c = 7, s.v_a = s.v_b = s.v_c = 9, m.angle_z = 90;
-        render_object(object);
-        EXPECT_EQ(pixel(175, 90), texel) << int(mode);  // near the turned face's centre
-    }
-
-    // Stretched: b takes texture row 255, c column 255. a at screen (62, 23), b at (62, 176), c at (267, 23).
-    SetUp();
-    put_mesh(mode_stretched, {at(-40, -30, 100), at(-40, 30, 100), at(40, -30, 100)}, one_face);
-    render_object(object);
-    const std::uint32_t near_b = pixel(66, 170), near_c = pixel(258, 26), near_a = pixel(66, 26);
-    EXPECT_TRUE(near_b >> 8 > 200 && (near_b & 255) < 60) << std::hex << near_b;
-    EXPECT_TRUE(near_c >> 8 < 30 && (near_c & 255) > 150) << std::hex << near_c;
-    EXPECT_TRUE(near_a >> 8 < 60 && (near_a & 255) < 60) << std::hex << near_a;
-
-    // Flat and wire-frame meshes paint over a nearer textured one and leave the depth buffer alone.
-    SetUp();
-    const std::vector<Vertex> far = {at(-100, -100, 600), at(-100, 100, 600), at(100, -100, 600)};
-    put_mesh(mode_textured, {at(-100, -100, 60), at(-100, 100, 60), at(100, -100, 60)}, one_face, 0);
-    put_mesh(mode_flat, far, one_face, 1);
-    put_mesh(mode_wireframe, far, one_face, 2);
-    render_object(object);
-    EXPECT_EQ(pixel(140, 80), 0x00808080u);   // flat, behind the textured face in depth
-    EXPECT_EQ(pixel(122, 100), 0xFFFFFFFFu);  // wire-frame edge x = -100 at z 600
-    EXPECT_GT(std::count(std::begin(depth_buffer), std::end(depth_buffer), 60), 1000);
-    for (int i = 0; i < 64000; ++i) ASSERT_TRUE(depth_buffer[i] == 4000 || depth_buffer[i] == 60);  // textured only
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// test_end_screens.cpp -- the end screens' strip cycle, rings and their clipping, key and bound.
+// test_end_screens.cpp -- the end screens' strip cycle, rings and their clipping, and bound.
 #include "fake_music.h"
 #include "scene_pictures.h"
 
@@ -11,10 +11,9 @@
 
 namespace {
 
-// The scene never looks at the music, so frames are counted here, the chosen
-// ones kept, and a key pressed once `key_after` frames have been shown.
+// The scene never looks at the music, so frames are counted here and the chosen ones kept.
 struct EndRun {
-    long frames = 0, key_after = -1;
+    long frames = 0;
     std::map<long, TestPicture> kept;  // the frames to keep, filled as they are shown
 } run;
 
@@ -23,7 +22,7 @@ void on_frame(const std::uint32_t* pixels, int width, int height, const char*, l
     if (width != 320 || height != 240) return;
     if (const auto kept = run.kept.find(run.frames); kept != run.kept.end())
         kept->second.assign(pixels + 6400, pixels + 70400);
-    if (++run.frames == run.key_after) headless_push_key(' ');
+    ++run.frames;
 }
 
 class EndScreensTest : public SceneFolderTest {
@@ -91,18 +90,3 @@ TEST_F(EndScreensTest, SharedSpriteHelperClipsByFrameIndexAndRightEdge)
     EXPECT_EQ(std::count(screen - 6400, screen, 0u) + std::count(screen + 64000, screen + 70400, 0u), 12800);
 }
 
-TEST_F(EndScreensTest, AKeyEndsItBeforeTheNextFrameAndAWaitingOneBeforeAnyDrawing)
-{
-    const TestPicture marker = random_picture(37);
-    std::copy(marker.begin(), marker.end(), screen);
-    headless_push_key(' ');
-    end_screens();
-    EXPECT_EQ(run.frames, 0);
-    EXPECT_TRUE(same_frame(screen, marker));
-    EXPECT_TRUE(same_frame(background_picture, back));  // the pictures loaded all the same
-
-    headless_clear_keys();
-    run.key_after = 3;
-    end_screens();
-    EXPECT_EQ(run.frames, 3);
-}

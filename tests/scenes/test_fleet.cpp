@@ -1,11 +1,15 @@
-// test_fleet.cpp -- the fleet scene: polar table, stars, sway, recycling, motion, white frames, feedback, key.
+// test_fleet.cpp -- the fleet scene: polar table, stars, the first frames as described
+// (the forge's ships, shuttle and the flare square placed, turning and swaying over
+// tunnel and stars), sway, recycling, motion, white frames, feedback.
 #include "fake_music.h"
-#include "scene_pictures.h"
+#include "reference_render.h"
 
 #include "platform/console/headless.h"
 #include "scenes/scenes.h"
 #include "shell/shell.h"
 
+#include <cmath>
+#include <cstdlib>
 #include <fstream>
 
 namespace {
@@ -48,7 +52,6 @@ protected:
     }
 };
 
-}  // namespace
 
 TEST(FleetParts, PolarTableAndStars)
 {
@@ -71,39 +74,94 @@ TEST(FleetParts, PolarTableAndStars)
     EXPECT_TRUE(stars[0].z == 253 && stars[5].x == 319 && stars[5].z == 1000);  // below 10: back at 1000
 }
 
-TEST_F(FleetScene, KeyWaitingLoadsEverythingThenClearsWithoutPresenting)
+// The fleet's tunnel table: distance in the low byte, angle (one turn in about 256 steps) in the high one.
+std::uint32_t fleet_polar_entry(int n)
 {
-    const TestPicture ships = random_picture(5);
-    write_test_picture("qd\\gfx\\textures\\metroid2.pcx", ships);
-    headless_push_key(' ');
-    fake_music_at(0, 0);
-    fleet_scene();
-    headless_clear_keys();
-    EXPECT_TRUE(fake_music_frames() == 0 && fake_music_queries() == 0 && all_pixels(screen, 0));
-    EXPECT_EQ(fleet_object.meshes[4].texture[256 * 77 + 131], ships[65 * 320 + 77]);  // transposed
+    const int x = n % 320 - 160, y = 100 - n / 320;
+    if (x == 0 && y == 0) return 0;
+    return (int(std::sqrt(double(x * x + y * y))) & 255) | (int(std::atan2(double(y), double(x)) * 40.8) & 255) << 8;
 }
 
-TEST_F(FleetScene, SwayTurnsAtTwentyRepeatsEvery41FramesAndRecyclesShips)
+// The first 60 frames of order 0 from the description alone: the star field from the scene's
+// rand() calls, the tunnel, seven ships (three spinning 2 degrees a frame) flying forward and
+// the small ones recycled behind the viewpoint, the shuttle and the flare square turning with
+// the sway that moves and rolls the viewpoint, the white sixth frame and the beat blur.
+TEST_F(FleetScene, FirstFramesShowTheFleetAsPlacedMovingSwayingAndBlurredOnTheBeat)
 {
-    const auto shots = run_fleet(150, 0, 0);
-    // Frames 1-10 forward; frame 11 runs both halves, then every 41 frames z moves back by 21.
-    EXPECT_TRUE(shots[11].x == 20 && shots[11].roll == 20 && shots[11].z == -300 + 10 - 1);
-    EXPECT_TRUE(shots[52].z == shots[11].z - 21 && shots[52].x == shots[11].x && shots[52].roll == shots[11].roll);
-    const float speeds[4] = {29, 25, 26, 29};
-    const int behind[4] = {100, 200, 150, 300};
-    int recycled[4] = {};
-    for (std::size_t f = 1; f < shots.size(); ++f) {
-        const Snapshot& s = shots[f];
-        ASSERT_TRUE(s.roll >= 0 && s.roll <= 20 && s.x == 2 * (s.roll - 10)) << f;
-        for (int k = 0; k < 4; ++k) {
-            const float moved = shots[f - 1].ship_z[3 + k] + speeds[k];
-            const bool over = moved > static_cast<float>(s.z + 1100);  // only the sway moved z before
-            recycled[k] += over;
-            ASSERT_EQ(s.ship_z[3 + k], over ? static_cast<float>(s.z - behind[k]) : moved) << k;
-        }
+    const TestPicture ship = random_picture(51), shuttle = random_picture(52), flare = random_picture(53, 90),
+                      tunnel = random_picture(54);
+    write_test_picture("qd\\gfx\\textures\\metroid2.pcx", ship);
+    write_test_picture("qd\\gfx\\textures\\shutex4a.pcx", shuttle);
+    write_test_picture("qd\\gfx\\textures\\flare.pcx", flare);
+    write_test_picture("qd\\gfx\\textures\\cbak1.pcx", tunnel);
+    const TestPicture ship_texture = transposed_texture(ship), shuttle_texture = transposed_texture(shuttle),
+                      flare_texture = transposed_texture(flare), tunnel_texture = transposed_texture(tunnel);
+    fake_music_script([](long presented, long) { return presented < 60 ? std::uint32_t(presented / 4) << 16 : 2u; });
+    const std::uint32_t offset = tunnel_offset_1;
+    std::srand(5);
+    fleet_scene();
+    ASSERT_EQ(fake_music_frames(), 60);
+
+    std::srand(5);
+    Star field[star_count];
+    for (Star& star : field) {
+        star.x = std::rand() % 640 - 320;
+        star.y = std::rand() % 400 - 200;
+        star.z = std::rand() % 1000 + 10;
     }
-    EXPECT_TRUE(std::all_of(recycled, recycled + 4, [](int n) { return n >= 2; }));
+    const char* meshes[7] = {"metroid", "metroid1", "metroid2", "metroid3", "metroid3", "metroid3", "metroid3"};
+    float ships[7][3] = {{0, -200, -250}, {300, 100, -300}, {-300, 100, -200}, {-200, 150, -200},
+                         {200, 50, -200}, {200, -150, -200}, {-200, -150, -200}};
+    const float speeds[7] = {9, 5, 6, 29, 25, 26, 29}, behind[4] = {100, 200, 150, 300};
+    Mesh square{};  // 100 units square, two-sided, additive, sampled one texel inside the edges
+    square.vertices[0] = {-50, 50, 0, 0, 0, 0}, square.vertices[1] = {50, 50, 0, 0, 0, 0};
+    square.vertices[2] = {-50, -50, 0, 0, 0, 0}, square.vertices[3] = {50, -50, 0, 0, 0, 0};
+    square.faces[0] = {0, 1, 2, 1, 1, 254, 1, 1, 254, 0, 0, 0, 0};
+    square.faces[1] = {1, 3, 2, 254, 1, 254, 254, 1, 254, 0, 0, 0, 0};
+    square.vertex_count = 4, square.face_count = 2, square.two_sided = 1, square.mode = mode_additive;
+    square.texture = flare_texture.data(), square.offset_z = -195;
+    int counter = 10, x = 0, y = 0, z = -300, roll = 10, sway = 0;  // sway: the shuttle's and square's turn
+    bool forward = true;
+    long drawn = 0;
+    for (int f = 0; f < 60; ++f) {
+        const int k = f + 1, row = f / 4;
+        if (forward) ++counter, forward = counter <= 20, ++sway, ++roll, x += 2, --y, ++z;
+        if (!forward) --counter, forward = counter < 1, --sway, --roll, x -= 2, ++y, z -= 2;
+        Object3D& fleet = described_object();
+        for (int s = 0; s < 7; ++s) {
+            ships[s][2] += speeds[s];
+            if (s >= 3 && ships[s][2] > float(z + 1100)) ships[s][2] = float(z) - behind[s - 3];
+            describe_mesh(fleet.meshes[s], (std::string("qd\\3d\\") + meshes[s] + ".asc").c_str(), ships[s][0],
+                          ships[s][1], ships[s][2], mode_textured, &ship_texture, s == 0 ? 2 * k % 360 : 0,
+                          s == 2 ? 2 * k % 360 : 0, s == 1 ? 2 * k % 360 : 0);
+        }
+        describe_mesh(fleet.meshes[7], "qd\\3d\\shuttle.asc", 0, 0, -150, mode_textured, &shuttle_texture, 90, 0,
+                      270 + sway);
+        fleet.meshes[8] = square;
+        fleet.meshes[8].angle_z = 40 - sway;
+        place_viewpoint(fleet, 9, x, y, z, 0, roll, 0);
+
+        TestPicture expected(64000);
+        for (int n = 0; n < 64000; ++n)
+            expected[n] = tunnel_texture[(fleet_polar_entry(n) + offset + 65278u * std::uint32_t(f)) & 0xFFFF];
+        for (Star& star : field) {  // plus signs, moving 50 a frame towards the viewer
+            const int sx = star.x * 256 / star.z + 160, sy = star.y * 256 / star.z + 100, c = sy * 320 + sx;
+            if (sx > 0 && sx < 320 && sy > 0 && sy < 200) {
+                expected[c] = 0xAFAFAFAFu;
+                for (const int arm : {c - 1, c + 1, c - 320, c + 320})
+                    if (arm < 64000) expected[arm] = 0x57575757u;
+            }
+            star.z = star.z - 50 < 10 ? 1000 : star.z - 50;
+        }
+        drawn += draw_reference(expected, fleet);
+        if ((row + 1) % 8 == 0) smear(expected.data(), 5 + std::rand() % 4);
+        if (f == 5) std::fill(expected.begin(), expected.end(), 0xFFFFFFFFu);  // the sixth frame is white
+        ASSERT_TRUE(same_frame(presented_frame(f), as_shown(expected))) << "frame " << f;
+    }
+    EXPECT_GT(drawn, 60 * 2000) << "the fleet is in view";
 }
+
+}  // namespace
 
 TEST_F(FleetScene, SecondOrderSlowsTheStarsDriftsAndChases)
 {

@@ -1,11 +1,12 @@
-// test_logo.cpp -- flare drawing and the logo scene's phases.
+// test_logo.cpp -- flare drawing, and every frame of the logo scene's phases from
+// their description: mosaic, the two flare rings shrinking from row 55, flash,
+// cross-fade to the logo, the hold on order 4 and the smeared cross-fade.
 #include "fake_music.h"
+#include "scene_pictures.h"
 
 #include "platform/console/headless.h"
 #include "scenes/scenes.h"
 #include "shell/shell.h"
-
-#include <gtest/gtest.h>
 
 #include <cmath>
 #include <set>
@@ -33,15 +34,15 @@ Positions lit_positions()
     return lit;
 }
 
-// Order 3: mosaic rows until frame `mosaic_end`, ring rows until `ring_end`, then
-// row 63; after the 161 fixed frames order 4 holds for 100 queries, then order 5.
-FakeMusicScript logo_script(long mosaic_end, long ring_end, long* hold_queries)
+// The figure-eight's flare centres: for v = 0, step, ... below 360.
+std::vector<std::pair<int, int>> ring_points(int cx, int cy, int radius, int phase, int count)
 {
-    return [=](long frames, long) -> std::uint32_t {
-        if (frames < ring_end + 161)
-            return frames < mosaic_end ? 3u : frames < ring_end ? 3u | 40u << 16 : 3u | 63u << 16;
-        return frames == ring_end + 161 && ++*hold_queries <= 100 ? 4u : 5u;
-    };
+    std::vector<std::pair<int, int>> points;
+    const float step = 360.0f / float(count);
+    for (unsigned v = 0; v < 360; v = unsigned(float(v) + step))
+        points.emplace_back(cx + int(radius * std::cos(double((v >> 1) + unsigned(phase / 2)) * 0.0174532)),
+                            cy + int(radius * std::sin(double(v + unsigned(phase)) * 0.0174532)));
+    return points;
 }
 
 }  // namespace
@@ -55,13 +56,17 @@ TEST(Flares, ChosenSpriteCentredAndTheRingsSpriteOrderPositionsAndMirroring)
     EXPECT_TRUE(screen[16100] == 1u && screen[16110] == 0x100u && screen[16120] == 0x10000u);
     EXPECT_EQ(lit_positions(), (Positions{{100, 50}, {110, 50}, {120, 50}}));
 
-    draw_flare_ring(160, 100, 60, 10, 4);
-    for (unsigned v = 0, k = 1; v < 360; v += 90, ++k) {  // reference points, sprites 1, 2, 0, 1
-        const int x = 160 + int(60 * std::cos(((v >> 1) + 5) * 0.0174532));
-        const int y = 100 + int(60 * std::sin((v + 10) * 0.0174532));
-        EXPECT_EQ(screen[y * 320 + x], 1u << (8 * (k % 3))) << "flare " << k;
-    }
+    draw_flare_ring(160, 100, 60, 10, 4);  // sprites 1, 2, 0, 1
+    const auto four = ring_points(160, 100, 60, 10, 4);
+    for (int k = 1; k <= 4; ++k)
+        EXPECT_EQ(screen[four[k - 1].second * 320 + four[k - 1].first], 1u << (8 * (k % 3))) << "flare " << k;
     EXPECT_EQ(lit_positions().size(), 4u);
+    for (int phase = 0; phase < 720; phase += 7) {  // the positions over many phases and radii
+        const int radius = 40 + phase % 60;
+        draw_flare_ring(160, 100, radius, phase, 12);
+        const auto points = ring_points(160, 100, radius, phase, 12);
+        ASSERT_EQ(lit_positions(), Positions(points.begin(), points.end())) << phase;
+    }
 
     draw_flare_ring(160, 100, 80, 33, 12);
     const Positions outward = lit_positions();
@@ -77,48 +82,78 @@ TEST(Flares, ChosenSpriteCentredAndTheRingsSpriteOrderPositionsAndMirroring)
     EXPECT_GT(lit_positions().size(), 100u);
 }
 
-TEST(LogoScene, FixedPhasesFollowTheMosaicAndRings)
+TEST_F(SceneFolderTest, LogoFramesFollowEachPhase)
 {
+    const TestPicture picture = random_picture(71), logo = random_picture(72), closing = random_picture(73);
+    TestPicture flares[3];
+    const char* flare_files[3] = {"qd\\gfx\\sprites\\flaren.pcx", "qd\\gfx\\sprites\\flaren1.pcx",
+                                  "qd\\gfx\\sprites\\flaren2.pcx"};
+    for (int type = 0; type < 3; ++type)
+        write_test_picture(flare_files[type], flares[type] = random_picture(74 + type, 50));
+    write_test_picture("qd\\gfx\\bak\\cpb7.pcx", picture);
+    write_test_picture("qd\\gfx\\logos\\olv7.pcx", logo);
+    write_test_picture("qd\\gfx\\bak\\dsg3.pcx", closing);
     open_test_display();
+    // Order 3: the mosaic (rows below 32) for 10 frames, the rings at row 40 for 5 and at row 56 for 5,
+    // then row 63; after the 161 fixed frames order 4 holds for 100 queries, then order 5.
     long hold_queries = 0;
-    fake_music_script(logo_script(10, 20, &hold_queries));
+    fake_music_script([&](long frames, long) -> std::uint32_t {
+        if (frames < 181) return 3u | std::uint32_t(frames < 10 ? 0 : frames < 15 ? 40 : frames < 20 ? 56 : 63) << 16;
+        return frames == 181 && ++hold_queries <= 100 ? 4u : 5u;
+    });
     keep_presented_frames(true);
     logo_scene();
     ASSERT_EQ(fake_music_frames(), 10 + 10 + 32 + 1 + 128 + 128);
     EXPECT_GT(hold_queries, 100);  // the hold ran, presenting nothing
 
-    const std::uint32_t *picture = presented_frame(52), *before = picture;
-    for (int k = 0; k < 10; ++k) {  // block sizes 298, 296, ...
-        const int block = 298 - 2 * k;
-        for (int i = 0; i < frame_pixels; i += 37)
-            ASSERT_EQ(presented_frame(k)[i], picture[(i / 320 / block * block) * 320 + i % 320 / block * block]) << k;
+    TestPicture expected(64000);
+    const auto check = [&](long f) { ASSERT_TRUE(same_frame(presented_frame(f), expected)) << "frame " << f; };
+    for (int f = 0; f < 10; ++f) {  // block sizes 298, 296, ...: each pixel the picture's at its block's corner
+        const int block = 298 - 2 * f;
+        for (int i = 0; i < 64000; ++i)
+            expected[i] = picture[(i / 320 / block * block) * 320 + i % 320 / block * block];
+        check(f);
     }
-    for (int k = 0; k < 32; ++k) {  // the flash: each channel c becomes (192 c + 16065) >> 8
-        const std::uint32_t* frame = presented_frame(20 + k);
-        for (int i = 0; i < frame_pixels; ++i)
-            for (int s = 0; s < 24; s += 8)
-                ASSERT_EQ(frame[i] >> s & 255u, ((before[i] >> s & 255u) * 192u + 16065u) >> 8) << k;
-        before = frame;
+    for (int f = 10, c = 2, shrink = 0, radius = 100; f < 20; ++f, ++c) {  // the first over the last mosaic
+        if (f > 10) expected = picture;
+        int k = 0;
+        for (auto [x, y] : ring_points(160, 100, int(std::sin(c * 0.017453333333333335) * 100.0 - shrink), c - 1, 12))
+            ++k, reference_add_sprite(expected, flares[k % 3].data(), 320, 43, 43, x - 21, y - 21);
+        for (int t = 0, k = 1; t < 360; t = int(t + 22.5), ++k) {
+            const double angle = (t + c) * 0.0174532;
+            reference_add_sprite(expected, flares[k % 3].data(), 320, 43, 43, 139 + int(radius * std::cos(angle)),
+                                 79 + int(radius * std::sin(angle)));
+        }
+        if (f >= 15) ++shrink, --radius;  // row 56
+        check(f);
     }
-    for (int i = 0; i < frame_pixels; ++i)  // cross-fade weight 0: the picture alone, scaled by 255/256
-        ASSERT_EQ(presented_frame(53)[i], blend_mix(0, picture[i], 0));
+    expected = picture;
+    for (int f = 20; f < 52; ++f) {  // the flash: each channel c becomes (192 c + 16065) >> 8
+        for (auto& p : expected) {
+            std::uint32_t out = 0;
+            for (int s = 0; s < 24; s += 8) out |= (((p >> s & 255u) * 192u + 16065u) >> 8) << s;
+            p = out;
+        }
+        check(f);
+    }
+    expected = picture;
+    check(52);
+    for (int f = 53, i = 0; f < 181; ++f, i += 2) {
+        for (int j = 0; j < 64000; ++j) expected[j] = blend_mix(logo[j], picture[j], std::uint32_t(i));
+        check(f);
+    }
+    TestPicture smeared = logo;
+    for (int f = 181, i = 0; f < 309; ++f, i += 2) {
+        smear(smeared.data(), 2);
+        for (int j = 0; j < 64000; ++j) expected[j] = blend_mix(closing[j], smeared[j], std::uint32_t(i));
+        check(f);
+    }
 }
 
-TEST(LogoScene, KeyEndsOnlyTheMosaicAndRingPhases)
+TEST(LogoScene, EnteredAfterOrder3ItPresentsNothing)
 {
     open_test_display();
-    long hold_queries = 0;
-    auto script = logo_script(1000, 2000, &hold_queries);
-    fake_music_script([&](long frames, long queries) {
-        if (frames == 5) headless_push_key(' ');
-        // After the key the fixed phases start at frame 5; shift the script there.
-        return script(frames < 5 ? frames : frames + 1995, queries);
-    });
-    logo_scene();
-    EXPECT_EQ(fake_music_frames(), 5 + 32 + 1 + 128 + 128);
-    headless_clear_keys();
-
-    fake_music_at(4, 0);  // not order 3 after the set-up: nothing presented
+    fake_music_at(4, 0);
     logo_scene();
     EXPECT_EQ(fake_music_frames(), 0);
 }

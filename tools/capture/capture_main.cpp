@@ -3,6 +3,7 @@
 #include "bench_stats.h"
 #include "capture_options.h"
 #include "contact_sheet.h"
+#include "hash_log.h"
 #include "mp4_video.h"
 #include "progress_bar.h"
 #include "scene_log.h"
@@ -70,6 +71,7 @@ struct CaptureRun {
     Y4mWriter video;
     Mp4Video mp4;
     ContactSheet sheet;
+    HashLog hash_log;
     std::vector<long> key_frames;
     std::vector<KeyAfterState> key_after;
     std::vector<std::string> hashes;  // per --hash-frame, in the order asked; empty until taken
@@ -167,6 +169,9 @@ void record_frame(const std::uint32_t* surface, const MusicStatus& status)
             run.hashes[i] = surface_hash_hex(surface, surface_size);
             ++run.hashes_taken;
         }
+    if (!hash_log_frame(run.hash_log, frame, run.song, status.order, status.row, current_scene_name(), surface,
+                        surface_size))
+        return fail_writing();
     if (run.video.file != nullptr && !y4m_write_frame(run.video, surface)) return fail_writing();
     if (run.mp4.pipe != nullptr && !mp4_write_frame(run.mp4, surface)) return fail_writing();
     if (!run.options.sheet_file.empty()) {
@@ -267,6 +272,7 @@ void on_console_update(const std::uint32_t* pixels, int width, int height, const
     const MusicStatus status = music_status();
     notice_song(status);
     std::memcpy(run.last_surface.data(), pixels, surface_size * sizeof(std::uint32_t));
+    hash_log_new_surface(run.hash_log);
     record_frame(run.last_surface.data(), status);
     music_frame_presented();
     if (run.options.bench && run.frames % baseline_every == 0) measure_baseline_copy(pixels);
@@ -332,6 +338,7 @@ bool open_outputs()
             return false;
         }
     }
+    if (!o.hash_log.empty() && !hash_log_open(run.hash_log, o.hash_log)) return false;
     if (!o.video_file.empty()) {
         const bool opened = video_is_mp4(o.video_file)
                                 ? mp4_open(run.mp4, o.video_file, o.audio_file, surface_w, surface_h, mp4_scale)
@@ -373,6 +380,7 @@ bool finish_outputs()
     const CaptureOptions& o = run.options;
     bool ok = !run.file_error;
     if (run.video.file != nullptr) ok = y4m_close(run.video) && ok;
+    ok = hash_log_close(run.hash_log) && ok;
     music_close_wav();
     if (!run.mp4.path.empty()) {
         if (run.progress) std::fprintf(stderr, "velmora_capture: adding the sound to %s\n", run.mp4.path.c_str());

@@ -72,6 +72,8 @@ const char* capture_usage()
            "                      words in memory order) as 64 hex digits, one line per\n"
            "                      frame asked for, in the order asked (repeatable); alone,\n"
            "                      the run ends after the last of them\n"
+           "  --hash-log FILE     every frame's SHA-256 (as --hash-frame) with its position,\n"
+           "                      one line each: frame song order row scene hash\n"
            "  --quiet             no progress bar and no scene table\n"
            "renderer checks (the show does not run):\n"
            "  --mesh FILE.asc --mesh-out FILE.png   turntable sheet of one mesh\n"
@@ -159,7 +161,7 @@ bool parse_capture_options(int argc, const char* const* argv, CaptureOptions& op
             }
         } else if (arg == "--frames-out" || arg == "--video" || arg == "--audio" ||
                    arg == "--sheet" || arg == "--log" || arg == "--bench-json" || arg == "--mesh" ||
-                   arg == "--mesh-out") {
+                   arg == "--mesh-out" || arg == "--hash-log") {
             if (!value(v)) return false;
             if (*v == '\0') {
                 error = arg + " needs a file name";
@@ -172,6 +174,7 @@ bool parse_capture_options(int argc, const char* const* argv, CaptureOptions& op
                                   : arg == "--log"      ? options.log_file
                                   : arg == "--mesh"     ? options.mesh_file
                                   : arg == "--mesh-out" ? options.mesh_out
+                                  : arg == "--hash-log" ? options.hash_log
                                                         : options.bench_json;
             target = v;
         } else {
@@ -210,7 +213,7 @@ bool frame_selected(const CaptureOptions& options, long frame)
 bool writes_files(const CaptureOptions& options)
 {
     return !options.frames_dir.empty() || !options.video_file.empty() ||
-           !options.audio_file.empty() || !options.sheet_file.empty();
+           !options.audio_file.empty() || !options.sheet_file.empty() || !options.hash_log.empty();
 }
 
 bool only_hashes(const CaptureOptions& options)

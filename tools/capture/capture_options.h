@@ -31,6 +31,7 @@ struct CaptureOptions {
     std::string mesh_file, mesh_out;        // --mesh FILE --mesh-out FILE.png: no show run
     bool bench_render = false;              // --bench-render: no show run
     std::vector<long> hash_frames;          // --hash-frame, any order
+    std::string hash_log;                   // --hash-log: every frame's hash and position
 };
 
 // Parses argv[1..]; on a bad command line returns false with a message in `error`.

@@ -5,6 +5,12 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <cpuid.h>
+#include <immintrin.h>
+#define VELMORA_SHA_EXTENSIONS 1
+#endif
+
 namespace {
 
 constexpr std::uint32_t round_constants[64] = {
@@ -55,6 +61,64 @@ void compress(std::uint32_t state[8], const std::uint8_t block[64])
     state[7] += h;
 }
 
+#ifdef VELMORA_SHA_EXTENSIONS
+// The same compression with the processor's SHA instructions, about seven times
+// faster: whole-run frame logs hash gigabytes. State words are kept as ABEF and
+// CDGH; each step of the loop runs four rounds and extends the message schedule.
+__attribute__((target("sha,sse4.1"))) void compress_with_sha_extensions(std::uint32_t state[8],
+                                                                       const std::uint8_t* data, std::size_t blocks)
+{
+    const __m128i byte_swap = _mm_set_epi64x(0x0c0d0e0f08090a0bLL, 0x0405060700010203LL);
+    __m128i cdab = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(state)), 0xB1);
+    __m128i efgh = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(state + 4)), 0x1B);
+    __m128i abef = _mm_alignr_epi8(cdab, efgh, 8);
+    __m128i cdgh = _mm_blend_epi16(efgh, cdab, 0xF0);
+    for (; blocks > 0; --blocks, data += 64) {
+        const __m128i abef_start = abef, cdgh_start = cdgh;
+        __m128i w[4];
+#pragma GCC unroll 16
+        for (int g = 0; g < 16; ++g) {
+            __m128i& current = w[g % 4];
+            if (g < 4)
+                current = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * g)), byte_swap);
+            __m128i k = _mm_add_epi32(current, _mm_loadu_si128(reinterpret_cast<const __m128i*>(round_constants + 4 * g)));
+            cdgh = _mm_sha256rnds2_epu32(cdgh, abef, k);
+            if (g >= 3 && g <= 14) {
+                __m128i& next = w[(g + 1) % 4];
+                next = _mm_sha256msg2_epu32(_mm_add_epi32(next, _mm_alignr_epi8(current, w[(g + 3) % 4], 4)), current);
+            }
+            abef = _mm_sha256rnds2_epu32(abef, cdgh, _mm_shuffle_epi32(k, 0x0E));
+            if (g >= 1 && g <= 12) w[(g + 3) % 4] = _mm_sha256msg1_epu32(w[(g + 3) % 4], current);
+        }
+        abef = _mm_add_epi32(abef, abef_start);
+        cdgh = _mm_add_epi32(cdgh, cdgh_start);
+    }
+    const __m128i feba = _mm_shuffle_epi32(abef, 0x1B);
+    const __m128i dchg = _mm_shuffle_epi32(cdgh, 0xB1);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(state), _mm_blend_epi16(feba, dchg, 0xF0));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(state + 4), _mm_alignr_epi8(dchg, feba, 8));
+}
+
+bool has_sha_extensions()
+{
+    static const bool present = [] {
+        unsigned a = 0, b = 0, c = 0, d = 0;
+        if (!__get_cpuid(1, &a, &b, &c, &d) || (c & bit_SSE4_1) == 0) return false;
+        if (!__get_cpuid_count(7, 0, &a, &b, &c, &d)) return false;
+        return (b & (1u << 29)) != 0;  // SHA
+    }();
+    return present;
+}
+#endif
+
+void compress_blocks(std::uint32_t state[8], const std::uint8_t* data, std::size_t blocks)
+{
+#ifdef VELMORA_SHA_EXTENSIONS
+    if (has_sha_extensions()) return compress_with_sha_extensions(state, data, blocks);
+#endif
+    for (; blocks > 0; --blocks, data += 64) compress(state, data);
+}
+
 }  // namespace
 
 void sha256_start(Sha256& sha)
@@ -71,13 +135,20 @@ void sha256_add(Sha256& sha, const void* data, std::size_t size)
     const auto* bytes = static_cast<const std::uint8_t*>(data);
     sha.total_bytes += size;
     while (size > 0) {
+        if (sha.block_used == 0 && size >= sizeof sha.block) {  // whole blocks straight from the input
+            const std::size_t blocks = size / sizeof sha.block;
+            compress_blocks(sha.state, bytes, blocks);
+            bytes += blocks * sizeof sha.block;
+            size -= blocks * sizeof sha.block;
+            continue;
+        }
         const std::size_t take = std::min(size, sizeof sha.block - sha.block_used);
         std::memcpy(sha.block + sha.block_used, bytes, take);
         sha.block_used += take;
         bytes += take;
         size -= take;
         if (sha.block_used == sizeof sha.block) {
-            compress(sha.state, sha.block);
+            compress_blocks(sha.state, sha.block, 1);
             sha.block_used = 0;
         }
     }
