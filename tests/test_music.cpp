@@ -244,8 +244,9 @@ TEST_F(MusicTest, MissingOrCorruptSongThrowsNamingTheFile)
 // song is decoded silently against the wall clock and the disk driver's file is
 // never written. With the test switch the disk driver stands in for a sound card:
 // the audio callback renders, publishes row marks, and the position interpolates
-// between callbacks. For 0.6 s of song 2 the rows must come one after another at
-// about its pace (loose bounds: this checks the path, not the pacing).
+// between callbacks. Rows must only move forward within order 0, and reaching
+// row 3 (0.3 s into song 2) must take real time. Only lower bounds on time are
+// checked, which a loaded machine cannot break: it can only make rows late.
 TEST_F(MusicTest, SilentAndDeviceOutputsReportRowsInRealTime)
 {
     const std::string raw = ::testing::TempDir() + "velmora_disk.raw";
@@ -256,25 +257,27 @@ TEST_F(MusicTest, SilentAndDeviceOutputsReportRowsInRealTime)
         std::remove(raw.c_str());
         setenv("SDL_AUDIODRIVER", driver, 1);
         music_take_any_driver_as_device(as_device);
+        const auto started = std::chrono::steady_clock::now();
         start_file(song_path[2], false);
-        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(600);
+        const auto give_up = started + std::chrono::seconds(20);
         Position last = position_now();
-        EXPECT_EQ(last, (Position{0, 0}));
-        int rows = 0;
-        for (; std::chrono::steady_clock::now() < until; std::this_thread::sleep_for(std::chrono::microseconds(500))) {
+        EXPECT_EQ(last.order, 0);
+        EXPECT_LE(last.row, 1);
+        while (last.row < 3 && last.order == 0 && std::chrono::steady_clock::now() < give_up) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
             const Position p = position_now();
-            if (p == last) continue;
-            EXPECT_EQ(p, (Position{0, last.row + 1}));
+            EXPECT_TRUE(p.order == 0 && p.row >= last.row) << p.order << ":" << p.row << " after " << last.row;
             last = p;
-            ++rows;
         }
-        EXPECT_TRUE(rows >= 2 && rows <= 7) << rows << " rows";
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        EXPECT_TRUE(last.order == 0 && last.row >= 3) << "the song did not move on: " << last.order << ":" << last.row;
+        EXPECT_GE(seconds, 0.2) << "three rows of song 2 came faster than real time";
         EXPECT_NE(BASS_ChannelIsActive(music_channel), 0u);
         BASS_Free();
-        // Only the callback path writes the file: 0.6 s of float stereo, give or take.
+        // Only the callback path writes the file.
         std::ifstream in(raw, std::ios::binary | std::ios::ate);
         if (as_device)
-            EXPECT_NEAR(double(in.tellg()) / (44100.0 * 8), 0.6, 0.25);
+            EXPECT_GT(in.is_open() ? long(in.tellg()) : 0L, 0L) << "the callback wrote nothing";
         else
             EXPECT_FALSE(in.is_open()) << "the disk driver was played as a clock";
     }
