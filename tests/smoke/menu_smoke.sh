@@ -81,7 +81,9 @@ press() {  # window id, key
 }
 
 # Waits up to $1 seconds for the program to end; sets `code` to its exit status
-# (or "timeout") and `took` to the milliseconds it took.
+# (or "timeout") and `took` to the milliseconds it took. The bounds are generous:
+# they tell an exit from a hang (a message box waits 30 s, a menu forever) and do
+# not measure speed on a shared machine; the time taken is reported instead.
 wait_exit() {
   local from
   from=$(date +%s%N)
@@ -107,7 +109,7 @@ for display in unset ":$unused"; do
     env -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER DISPLAY="$display" "$program" > "$log" 2>&1 &
   fi
   pid=$!
-  wait_exit 2
+  wait_exit 10
   [ "$code" = 1 ] || fail "DISPLAY=$display: exit $code (expected 1 at once)"
   grep -q "no display" "$log" || fail "DISPLAY=$display: no message saying there is no display"
   echo "ok: no display (DISPLAY $display): exit 1 in $took ms"
@@ -123,8 +125,8 @@ hz=$(getconf CLK_TCK)
 [ $(( ticks * 100 )) -le $(( hz * 3 * 10 )) ] || fail "the waiting menu used $ticks ticks of $((hz * 3)) in 3 s"
 echo "ok: the waiting menu used $ticks of $((hz * 3)) clock ticks in 3 s"
 press "$menu" Escape
-wait_exit 1
-[ "$code" = 0 ] || fail "Escape at the menu: exit $code (expected 0 within a second)"
+wait_exit 10
+[ "$code" = 0 ] || fail "Escape at the menu: exit $code (expected 0 at once)"
 [ -z "$(xdotool search --name '^Velmora$' 2> /dev/null)" ] || fail "Escape opened the main window"
 echo "ok: Escape quits with 0"
 
@@ -202,7 +204,7 @@ for target in file pipe; do
   pid=$!
   menu=$(find_window "Choose Mode") || fail "no \"Choose Mode\" window"
   press "$menu" b
-  wait_exit 2
+  wait_exit 10
   cp "$scratch/errors" "$log"
   [ "$code" = 1 ] || fail "song 1 missing, errors to a $target: exit $code (expected 1 at once)"
   grep -q "cannot open the song" "$scratch/errors" || fail "song 1 missing: no message in the $target"
@@ -223,7 +225,7 @@ done
 if [ -n "$box" ]; then
   helpers=$(pgrep -P "$pid" | tr '\n' ' ')
   kill -TERM "$pid"
-  wait_exit 2
+  wait_exit 10
   [ "$code" = 143 ] || fail "SIGTERM with the message box up: exit $code (expected 143)"
   sleep 0.5
   for helper in $helpers; do
@@ -232,7 +234,7 @@ if [ -n "$box" ]; then
   xwininfo -root -tree | grep -qE '^ +0x[0-9a-f]+ "Velmora"' && fail "the message box outlived the program"
   echo "ok: song 1 missing, errors to /dev/null: a message box; SIGTERM takes it down, exit 143"
 else
-  wait_exit 2
+  wait_exit 10
   [ "$code" = 1 ] || fail "song 1 missing, errors to /dev/null, no box: exit $code (expected 1)"
   echo "ok: song 1 missing, errors to /dev/null: no box could be drawn here, exit 1"
 fi
